@@ -1,0 +1,91 @@
+#include "core/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+namespace quorvane {
+
+const char* toString(FileWriteError error)
+{
+    switch (error) {
+    case FileWriteError::None: return "no error";
+    case FileWriteError::CreateTemporary: return "the temporary file could not be created";
+    case FileWriteError::Write: return "the temporary file could not be written";
+    case FileWriteError::Flush: return "the temporary file could not be flushed to disk";
+    case FileWriteError::Rename: return "the temporary file could not replace the old file";
+    }
+    return "unknown error";
+}
+
+namespace {
+
+bool writeAll(int fd, std::string_view content)
+{
+    while (!content.empty()) {
+        const ssize_t written = ::write(fd, content.data(), content.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        content.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The rename is durable only once the folder entry itself is on disk.
+void syncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+FileWriteError WriteFileAtomically(const std::string& path, std::string_view content)
+{
+    std::string temporary = path + ".XXXXXX";
+    std::vector<char> pattern(temporary.begin(), temporary.end());
+    pattern.push_back('\0');
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0)
+        return FileWriteError::CreateTemporary;
+    temporary.assign(pattern.data());
+    // mkostemp creates 0600; data files are as readable as any other file the user writes.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+
+    FileWriteError result = FileWriteError::None;
+    if (!writeAll(fd, content))
+        result = FileWriteError::Write;
+    else if (::fsync(fd) != 0)
+        result = FileWriteError::Flush;
+    ::close(fd);
+    if (result == FileWriteError::None && ::rename(temporary.c_str(), path.c_str()) != 0)
+        result = FileWriteError::Rename;
+    if (result != FileWriteError::None) {
+        ::unlink(temporary.c_str());
+        return result;
+    }
+    syncFolder(folderOf(path));
+    return FileWriteError::None;
+}
+
+} // namespace quorvane

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace quorvane {
+
+// Everything the core needs from a person. The desktop shell implements it with message
+// boxes on the GUI thread; tests fake it. A call blocks the calling core routine until the
+// person has answered, as the routine that asked expects.
+class UserNotifier {
+public:
+    enum class Answer { Yes, No };
+
+    virtual ~UserNotifier() = default;
+    // A plain modal message with an OK button.
+    virtual void showMessage(const std::string& text) = 0;
+    // A warning box captioned "Quorvane".
+    virtual void showWarning(const std::string& text) = 0;
+    // A question box captioned "Quorvane" with the buttons Yes and No.
+    virtual Answer askYesNo(const std::string& question) = 0;
+};
+
+} // namespace quorvane
