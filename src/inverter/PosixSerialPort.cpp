@@ -1,0 +1,179 @@
+#include "inverter/PosixSerialPort.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace quorvane {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+int pollMilliseconds(Clock::duration remaining)
+{
+    // Round up so that a wait never ends a hair early and spins on a zero time-out.
+    return static_cast<int>(std::chrono::ceil<milliseconds>(remaining).count());
+}
+
+bool configureLine(int fd, LineSetupProblem& problem)
+{
+    termios settings{};
+    if (::tcgetattr(fd, &settings) != 0) {
+        problem = LineSetupProblem::ReadSettings;
+        return false;
+    }
+    ::cfmakeraw(&settings);
+    ::cfsetispeed(&settings, B2400);
+    ::cfsetospeed(&settings, B2400);
+    settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    settings.c_cflag |= CS8 | CLOCAL | CREAD;
+    settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    // Reads never block in the driver: poll() measures every time-out.
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
+        problem = LineSetupProblem::WriteSettings;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+PosixSerialPort::PosixSerialPort(int fd) : m_fd(fd)
+{
+    takeLineStatus(); // the counters start from here
+}
+
+PosixSerialPort::~PosixSerialPort()
+{
+    ::ioctl(m_fd, TIOCNXCL);
+    ::close(m_fd); // also releases the flock claim
+}
+
+int PosixSerialPort::write(std::span<const std::uint8_t> bytes, milliseconds total)
+{
+    const auto deadline = Clock::now() + total;
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const auto remaining = deadline - Clock::now();
+        if (remaining <= Clock::duration::zero())
+            break;
+        pollfd request{m_fd, POLLOUT, 0};
+        const int ready = ::poll(&request, 1, pollMilliseconds(remaining));
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (ready == 0)
+            break;
+        if ((request.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+            return -1;
+        const ssize_t count = ::write(m_fd, bytes.data() + written, bytes.size() - written);
+        if (count < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            return -1;
+        }
+        written += static_cast<size_t>(count);
+    }
+    return static_cast<int>(written);
+}
+
+int PosixSerialPort::read(std::span<std::uint8_t> buffer, const ReadLimits& limits)
+{
+    const auto start = Clock::now();
+    auto lastByte = start;
+    size_t received = 0;
+    while (received < buffer.size()) {
+        const auto now = Clock::now();
+        auto remaining = received == 0 ? start + limits.firstByte - now : lastByte + limits.interByte - now;
+        if (limits.total)
+            remaining = std::min(remaining, start + *limits.total - now);
+        if (remaining <= Clock::duration::zero())
+            break;
+        pollfd request{m_fd, POLLIN, 0};
+        const int ready = ::poll(&request, 1, pollMilliseconds(remaining));
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (ready == 0)
+            break;
+        if ((request.revents & POLLIN) == 0) // hung up (an unplugged adapter, a closed pty) or invalid
+            return received > 0 ? static_cast<int>(received) : -1;
+        const ssize_t count = ::read(m_fd, buffer.data() + received, buffer.size() - received);
+        if (count < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            return received > 0 ? static_cast<int>(received) : -1;
+        }
+        if (count == 0)
+            return received > 0 ? static_cast<int>(received) : -1;
+        received += static_cast<size_t>(count);
+        lastByte = Clock::now();
+    }
+    return static_cast<int>(received);
+}
+
+void PosixSerialPort::purge()
+{
+    ::tcflush(m_fd, TCIOFLUSH);
+}
+
+LineStatus PosixSerialPort::takeLineStatus()
+{
+    if (!m_hasErrorCounters)
+        return {};
+    serial_icounter_struct counters{};
+    if (::ioctl(m_fd, TIOCGICOUNT, &counters) != 0) {
+        if (errno == ENOTTY || errno == EINVAL || errno == ENOTSUP) {
+            // Pseudo-terminals and some adapters keep no counters: no error information.
+            m_hasErrorCounters = false;
+            return {};
+        }
+        return {.queryFailed = true, .errors = 0};
+    }
+    const std::array<int, 5> counts = {counters.frame, counters.parity, counters.brk, counters.overrun,
+                                       counters.buf_overrun};
+    const std::array<std::uint32_t, 5> flags = {LineErrorFlags::Framing, LineErrorFlags::Parity,
+                                                LineErrorFlags::Break, LineErrorFlags::Overrun,
+                                                LineErrorFlags::ReceiveOverflow};
+    LineStatus status;
+    for (size_t i = 0; i < counts.size(); ++i) {
+        if (counts[i] != m_lastCounts[i])
+            status.errors |= flags[i];
+    }
+    m_lastCounts = counts;
+    return status;
+}
+
+OpenedPort PosixSerialOpener::open(const std::string& device)
+{
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    // No sharing: flock keeps out every program that follows the convention (root included),
+    // TIOCEXCL every other non-root opener.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return {};
+    }
+    ::ioctl(fd, TIOCEXCL);
+    OpenedPort opened;
+    configureLine(fd, opened.setupProblem);
+    opened.transport = std::make_unique<PosixSerialPort>(fd);
+    return opened;
+}
+
+} // namespace quorvane

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace quorvane {
+
+// When a read gives up. A read returns as soon as it has all the bytes asked for; otherwise
+// it ends when no first byte came within `firstByte`, when `interByte` passed between two
+// bytes, or when `total` (if set) has run out since the call.
+struct ReadLimits {
+    std::chrono::milliseconds firstByte;
+    std::chrono::milliseconds interByte;
+    std::optional<std::chrono::milliseconds> total;
+};
+
+// Line errors reported by the port since the previous query, as the error flags a Windows
+// serial driver reports them, so that the codes keep their meaning in the event memo.
+struct LineErrorFlags {
+    static constexpr std::uint32_t ReceiveOverflow = 0x0001;
+    static constexpr std::uint32_t Overrun = 0x0002;
+    static constexpr std::uint32_t Parity = 0x0004;
+    static constexpr std::uint32_t Framing = 0x0008;
+    static constexpr std::uint32_t Break = 0x0010;
+};
+
+struct LineStatus {
+    bool queryFailed = false;  // the port could not be asked at all
+    std::uint32_t errors = 0;  // LineErrorFlags seen since the previous query
+};
+
+// One open serial line: the only thing the inverter link needs from a port.
+// Used by one thread at a time (the core thread); not internally synchronised.
+class SerialTransport {
+public:
+    virtual ~SerialTransport() = default;
+    // Bytes written before the time-out ran out, or -1 when the write failed.
+    virtual int write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds total) = 0;
+    // Bytes read (0 .. buffer size), or -1 when the read failed.
+    virtual int read(std::span<std::uint8_t> buffer, const ReadLimits& limits) = 0;
+    // Discards whatever waits in the input and output queues.
+    virtual void purge() = 0;
+    virtual LineStatus takeLineStatus() = 0;
+};
+
+enum class LineSetupProblem {
+    None,
+    ReadSettings,  // the current line settings could not be read
+    WriteSettings, // the line settings could not be applied
+};
+
+struct OpenedPort {
+    std::unique_ptr<SerialTransport> transport; // null when the port could not be opened
+    LineSetupProblem setupProblem = LineSetupProblem::None;
+};
+
+// Opens devices for TComm. The real one opens device files; tests may put an in-process
+// inverter behind a device name instead.
+class SerialOpener {
+public:
+    virtual ~SerialOpener() = default;
+    // Opens the device exclusively and sets it to 2400 baud, 8N1, raw, no flow control.
+    virtual OpenedPort open(const std::string& device) = 0;
+};
+
+} // namespace quorvane

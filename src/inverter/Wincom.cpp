@@ -1,0 +1,112 @@
+#include "inverter/Wincom.h"
+
+#include "core/UserNotifier.h"
+
+#include <cerrno>
+
+namespace quorvane {
+
+namespace {
+
+std::chrono::milliseconds totalFor(size_t count, std::chrono::milliseconds perByte, std::chrono::milliseconds constant)
+{
+    return perByte * static_cast<long>(count) + constant;
+}
+
+std::uint32_t errnoOr(std::uint32_t fallback)
+{
+    return errno != 0 ? static_cast<std::uint32_t>(errno) : fallback;
+}
+
+} // namespace
+
+TComm::TComm(SerialOpener& opener, UserNotifier& notifier, PortMap ports)
+    : m_opener(opener), m_notifier(notifier), m_ports(std::move(ports))
+{
+}
+
+TComm::~TComm() = default;
+
+bool TComm::PortExists(std::string_view portName)
+{
+    const std::string device = m_ports.DevicePath(portName);
+    return !device.empty() && m_opener.open(device).transport != nullptr;
+}
+
+void TComm::Open(std::string_view portName, int, int, int, int)
+{
+    m_lastError = 0;
+    Close(); // never more than one port held
+    const std::string device = m_ports.DevicePath(portName);
+    OpenedPort opened = device.empty() ? OpenedPort{} : m_opener.open(device);
+    if (!opened.transport) {
+        m_lastError = kOpenFailed;
+        return;
+    }
+    m_port = std::move(opened.transport);
+    m_devicePath = device;
+    // A port that refuses its settings stays open, and the caller goes on as with an open port.
+    if (opened.setupProblem == LineSetupProblem::ReadSettings)
+        m_notifier.showMessage("Errore BuildCommDCB");
+    else if (opened.setupProblem == LineSetupProblem::WriteSettings)
+        m_notifier.showMessage("Errore setcommstate");
+}
+
+int TComm::Write(std::span<const std::uint8_t> bytes)
+{
+    if (!m_port)
+        return -1;
+    errno = 0;
+    const int written = m_port->write(bytes, totalFor(bytes.size(), kWriteTotalPerByte, kWriteTotalConstant));
+    if (written >= 0)
+        return written;
+    errno = 0;
+    if (m_port->takeLineStatus().queryFailed)
+        m_lastError = errnoOr(EIO);
+    return -1;
+}
+
+int TComm::ReadBlock(std::span<std::uint8_t> buffer)
+{
+    m_lastError = 0;
+    if (!m_port)
+        return kStatusQueryFailed;
+    const LineStatus status = m_port->takeLineStatus();
+    if (status.queryFailed)
+        return kStatusQueryFailed;
+    if (status.errors != 0) {
+        // The flags are cleared by having been taken; the next read goes ahead normally.
+        m_lastError = status.errors;
+        return kLineError;
+    }
+    const auto total = totalFor(buffer.size(), kReadTotalPerByte, kReadTotalConstant);
+    errno = 0;
+    const int received = m_port->read(buffer, ReadLimits{.firstByte = total, .interByte = kReadInterval, .total = total});
+    if (received < 0) {
+        m_lastError = errnoOr(EIO);
+        return kReadFailed;
+    }
+    return received;
+}
+
+int TComm::ReadUntilQuiet(std::span<std::uint8_t> buffer)
+{
+    if (!m_port)
+        return 0;
+    const int received = m_port->read(buffer, ReadLimits{.firstByte = kQuietGap, .interByte = kQuietGap, .total = {}});
+    return received < 0 ? 0 : received;
+}
+
+void TComm::Purge()
+{
+    if (m_port)
+        m_port->purge();
+}
+
+void TComm::Close()
+{
+    m_port.reset();
+    m_devicePath.clear();
+}
+
+} // namespace quorvane

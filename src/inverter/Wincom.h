@@ -1,0 +1,74 @@
+#pragma once
+
+#include "inverter/PortMap.h"
+#include "inverter/SerialTransport.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quorvane {
+
+class UserNotifier;
+
+// The inverter's serial port: open with the fixed line settings (2400 baud, 8N1), write a
+// request, read a reply as a block of known length or until the line goes quiet, purge, close.
+// Every operation blocks its caller. One instance for the whole run, owned and used only by
+// the core thread; no lock inside.
+class TComm {
+public:
+    // Windows-style time-outs, kept because the protocol's timing rests on them:
+    // a read of n bytes gives up after kReadTotalPerByte * n + kReadTotalConstant, or earlier
+    // when more than kReadInterval passes between two bytes; a reply read until quiet ends
+    // after kQuietGap of silence; a write of n bytes gives up after the same formula.
+    static constexpr std::chrono::milliseconds kReadInterval{50};
+    static constexpr std::chrono::milliseconds kReadTotalPerByte{20};
+    static constexpr std::chrono::milliseconds kReadTotalConstant{200};
+    static constexpr std::chrono::milliseconds kWriteTotalPerByte{20};
+    static constexpr std::chrono::milliseconds kWriteTotalConstant{200};
+    static constexpr std::chrono::milliseconds kQuietGap = kReadTotalPerByte + kReadTotalConstant;
+
+    // Results of ReadBlock besides a byte count.
+    static constexpr int kReadFailed = -1;
+    static constexpr int kLineError = -3;
+    static constexpr int kStatusQueryFailed = -4;
+    // LastError after an Open that found no port to open.
+    static constexpr std::uint32_t kOpenFailed = 1;
+
+    TComm(SerialOpener& opener, UserNotifier& notifier, PortMap ports = {});
+    ~TComm();
+    TComm(const TComm&) = delete;
+    TComm& operator=(const TComm&) = delete;
+
+    void SetPortMap(PortMap ports) { m_ports = std::move(ports); }
+    [[nodiscard]] const PortMap& Ports() const { return m_ports; }
+
+    // True when the port could be opened now; the port this object holds is not touched.
+    [[nodiscard]] bool PortExists(std::string_view portName);
+    // Success is read through LastError (0 = open). The four line numbers play no part: the
+    // line is always 2400 baud, 8 data bits, no parity, 1 stop bit.
+    void Open(std::string_view portName, int baudRate = 2400, int dataBits = 8, int parity = 0, int stopBits = 1);
+    [[nodiscard]] std::uint32_t LastError() const { return m_lastError; }
+    [[nodiscard]] bool IsOpen() const { return m_port != nullptr; }
+    // The device file of the open port (empty when none is open).
+    [[nodiscard]] const std::string& DevicePath() const { return m_devicePath; }
+
+    int Write(std::span<const std::uint8_t> bytes);
+    int ReadBlock(std::span<std::uint8_t> buffer);
+    int ReadUntilQuiet(std::span<std::uint8_t> buffer);
+    void Purge();
+    void Close();
+
+private:
+    SerialOpener& m_opener;
+    UserNotifier& m_notifier;
+    PortMap m_ports;
+    std::unique_ptr<SerialTransport> m_port;
+    std::string m_devicePath;
+    std::uint32_t m_lastError = 0;
+};
+
+} // namespace quorvane
