@@ -1,0 +1,88 @@
+#pragma once
+
+#include "inverter/Frame.h"
+
+#include <QDateTime>
+
+#include <string>
+
+namespace quorvane {
+
+// What the inverter is doing, as texts for the window and the pages.
+struct EnergyFlow {
+    std::string ModeText;
+    std::string ChargeStateText;
+    std::string LoadSourcePlain;
+    std::string LoadSourceText;     // LoadSourcePlain + " (" + OutputPriorityText + ")"
+    std::string OutputPriorityText = "--";
+};
+
+// The one place where the inverter's readings live. Values are kept as the text received
+// (after the reply rules), never as numbers; readers convert with TextToDouble.
+//
+// Thread ownership: the core thread only. The queries write it through the acquisition
+// thread's hand-offs; displays and pages read it there.
+struct MeasurementRecord {
+    MeasurementRecord();
+
+    ReplySlots MainValues;
+
+    // The fifteen basic variables in list order, then the SCC battery voltage.
+    std::string AcVoltage;
+    std::string AcFrequency;
+    std::string PvInputVoltage;
+    std::string PvInputCurrent;
+    std::string BatteryVoltage;
+    std::string BatteryCapacity;
+    std::string ChargingCurrent;
+    std::string DischargeCurrent;
+    std::string OutputFrequency;
+    std::string OutputVoltage;
+    std::string OutputApparentPower;
+    std::string OutputActivePower;
+    std::string LoadPercent;
+    std::string HeatSinkTemperature;
+    std::string BusVoltage;
+    std::string SccBatteryVoltage;
+
+    // Device status bits from reply characters 90, 89 and 88.
+    int LineCharging = 0;
+    int SolarCharging = 0;
+    int ChargeOn = 0;
+
+    EnergyFlow Flow;
+
+    bool ValuesValid = false;
+    bool ModeValid = false;
+    bool LinePresent = true;
+    bool LinePresentPrev = true;
+    int LineTransition = 0;
+    int LastAbsenceCount = 0;
+    int SwitchEvent = 0; // 1 = line to battery, 2 = battery to line
+
+    // Poll clock. The times carry their date so that the step between two readings is the
+    // real elapsed time, also across midnight or a daylight-saving change.
+    QDateTime PollTime;
+    QDateTime PrevPollTime;
+    double SecondsSincePrevPoll = 0.0;
+
+    std::string LastReadingStamp;
+
+    // The sixteen display variables := the stripped reply slots they come from.
+    void SetDisplayVariablesFromSlots();
+
+    // LinePresentPrev := LinePresent; LinePresent := AcVoltage above 100 V.
+    void TakeLinePresenceFromReading();
+
+    // The step of the line-presence counter, run at the end of every main-values poll whose
+    // request went out.
+    void UpdateLineTransition(int absenceThreshold);
+
+    // PrevPollTime := PollTime; PollTime := now; SecondsSincePrevPoll := whole seconds between.
+    void UpdatePollTiming(const QDateTime& now);
+
+    // -5 for measuring intervals of 1, 2 and 5 s (MeasTime index 0..2), -1 for longer ones.
+    [[nodiscard]] static int AbsenceThreshold(int measTimeIndex);
+};
+
+} // namespace quorvane
