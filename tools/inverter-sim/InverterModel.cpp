@@ -1,0 +1,294 @@
+#include "InverterModel.h"
+
+#include <optional>
+
+namespace quorvane::sim {
+
+namespace {
+
+// Shaped like a real unit's main-values reply: 21 fields, the device status bits
+// ("00110110": charging on, from solar, not from the line) at reply characters 88 to 90.
+const std::vector<std::string> kDefaultMainFields = {
+    "230.0", "50.0", "230.0", "49.9", "0161", "0119", "003", "460", "57.50", "012", "100",
+    "0069", "0014", "103.8", "57.45", "00000", "00110110", "00", "00", "00856", "010",
+};
+
+// Rated information; field 17 is the output source priority.
+const std::vector<std::string> kDefaultRatedFields = {
+    "230.0", "21.7", "230.0", "50.0", "21.7", "5000", "4000", "48.0", "46.0", "42.0", "56.4", "54.0",
+    "2", "02", "060", "0", "2", "3", "1", "01", "0", "0", "54.0", "0", "1",
+};
+
+constexpr int kPriorityField = 17;
+constexpr int kStatusBitsField = 17;
+constexpr std::uint8_t kNoiseByte = 0xF6;
+
+std::string joinFields(const std::vector<std::string>& fields)
+{
+    std::string payload;
+    for (const auto& field : fields) {
+        if (!payload.empty())
+            payload += ' ';
+        payload += field;
+    }
+    return payload;
+}
+
+} // namespace
+
+InverterModel::InverterModel() : m_mainFields(kDefaultMainFields), m_ratedFields(kDefaultRatedFields)
+{
+    m_modeLetter = 'L';
+}
+
+Bytes InverterModel::FrameReply(std::string_view payload)
+{
+    Bytes reply{kReplyStart};
+    const auto text = AsBytes(payload);
+    reply.insert(reply.end(), text.begin(), text.end());
+    const std::uint16_t crc = InverterCrc(reply);
+    reply.push_back(static_cast<std::uint8_t>(crc >> 8));
+    reply.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    reply.push_back(kCarriageReturn);
+    return reply;
+}
+
+void InverterModel::SetMainField(int field, std::string value)
+{
+    const std::lock_guard lock(m_mutex);
+    if (field >= 1 && field <= kMainFieldCount)
+        m_mainFields[static_cast<size_t>(field - 1)] = std::move(value);
+}
+
+std::string InverterModel::MainField(int field) const
+{
+    const std::lock_guard lock(m_mutex);
+    if (field < 1 || field > kMainFieldCount)
+        return {};
+    return m_mainFields[static_cast<size_t>(field - 1)];
+}
+
+void InverterModel::SetLinePresent(bool present)
+{
+    SetMainField(1, present ? "230.0" : "000.0");
+    SetMainField(2, present ? "50.0" : "00.0");
+}
+
+void InverterModel::SetStatusBits(bool chargeOn, bool solarCharging, bool lineCharging)
+{
+    const std::lock_guard lock(m_mutex);
+    std::string& bits = m_mainFields[kStatusBitsField - 1];
+    bits.resize(8, '0');
+    bits[5] = chargeOn ? '1' : '0';
+    bits[6] = solarCharging ? '1' : '0';
+    bits[7] = lineCharging ? '1' : '0';
+}
+
+void InverterModel::SetModeLetter(char letter)
+{
+    const std::lock_guard lock(m_mutex);
+    m_modeLetter = letter;
+}
+
+char InverterModel::ModeLetter() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_modeLetter;
+}
+
+void InverterModel::SetOutputPriority(int code)
+{
+    SetRatedField(kPriorityField, std::to_string(code));
+}
+
+int InverterModel::OutputPriority() const
+{
+    const std::lock_guard lock(m_mutex);
+    return std::stoi(m_ratedFields[kPriorityField - 1]);
+}
+
+void InverterModel::SetRatedField(int field, std::string value)
+{
+    const std::lock_guard lock(m_mutex);
+    if (field < 1)
+        return;
+    if (static_cast<size_t>(field) > m_ratedFields.size())
+        m_ratedFields.resize(static_cast<size_t>(field), "0");
+    m_ratedFields[static_cast<size_t>(field - 1)] = std::move(value);
+}
+
+void InverterModel::SetSerialNumber(std::string digits)
+{
+    const std::lock_guard lock(m_mutex);
+    m_serialNumber = std::move(digits);
+}
+
+void InverterModel::SetRawReply(const std::string& command, Bytes reply)
+{
+    const std::lock_guard lock(m_mutex);
+    m_rawReplies[command] = std::move(reply);
+}
+
+void InverterModel::ClearRawReplies()
+{
+    const std::lock_guard lock(m_mutex);
+    m_rawReplies.clear();
+}
+
+void InverterModel::SetFullSpeed(bool fullSpeed)
+{
+    const std::lock_guard lock(m_mutex);
+    m_fullSpeed = fullSpeed;
+}
+
+void InverterModel::SetAnswerDelay(std::chrono::milliseconds delay)
+{
+    const std::lock_guard lock(m_mutex);
+    m_answerDelay = delay;
+}
+
+void InverterModel::InjectFault(const FaultSpec& fault)
+{
+    const std::lock_guard lock(m_mutex);
+    m_faults.push_back(fault);
+}
+
+void InverterModel::ClearFaults()
+{
+    const std::lock_guard lock(m_mutex);
+    m_faults.clear();
+}
+
+bool InverterModel::Unplugged() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_unplugged;
+}
+
+void InverterModel::NoteReceivedBytes(size_t count)
+{
+    const std::lock_guard lock(m_mutex);
+    m_receivedBytes += count;
+}
+
+size_t InverterModel::ReceivedByteCount() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_receivedBytes;
+}
+
+std::vector<std::string> InverterModel::ReceivedCommands() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_commands;
+}
+
+Bytes InverterModel::MainValuesReply() const
+{
+    const std::lock_guard lock(m_mutex);
+    return FrameReply(mainPayload());
+}
+
+std::string InverterModel::mainPayload() const
+{
+    return joinFields(m_mainFields);
+}
+
+std::string InverterModel::ratedPayload() const
+{
+    return joinFields(m_ratedFields);
+}
+
+Bytes InverterModel::replyFor(const std::string& command)
+{
+    if (const auto raw = m_rawReplies.find(command); raw != m_rawReplies.end())
+        return raw->second;
+    if (command == "QPIGS")
+        return FrameReply(mainPayload());
+    if (command == "QMOD")
+        return FrameReply(std::string(1, m_modeLetter));
+    if (command == "QID")
+        return FrameReply(m_serialNumber);
+    if (command == "QPIRI")
+        return FrameReply(ratedPayload());
+    if (command == "POP00" || command == "POP01" || command == "POP02") {
+        m_ratedFields[kPriorityField - 1] = std::string(1, command.back());
+        return FrameReply("ACK");
+    }
+    return FrameReply("NAK");
+}
+
+ReplySchedule InverterModel::Answer(std::span<const std::uint8_t> request)
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_unplugged)
+        return {};
+    // A request is its letters, two CRC bytes and the CR.
+    std::string command;
+    bool frameOk = request.size() >= 3 && request.back() == kCarriageReturn;
+    if (frameOk) {
+        const auto letters = request.first(request.size() - 3);
+        command.assign(letters.begin(), letters.end());
+        const std::uint16_t crc = InverterCrc(letters);
+        frameOk = request[letters.size()] == (crc >> 8) && request[letters.size() + 1] == (crc & 0xFF);
+    }
+    m_commands.push_back(frameOk ? command : std::string("?"));
+
+    Bytes reply = frameOk ? replyFor(command) : FrameReply("NAK");
+
+    std::optional<FaultSpec> fault;
+    if (!m_faults.empty()) {
+        fault = m_faults.front();
+        FaultSpec& pending = m_faults.front();
+        if (pending.times > 0 && --pending.times == 0)
+            m_faults.pop_front();
+    }
+    if (!fault)
+        return schedule(reply, nullptr);
+
+    switch (fault->kind) {
+    case Fault::NoAnswer:
+        return {};
+    case Fault::Unplug:
+        m_unplugged = true;
+        return {};
+    case Fault::WrongCrc:
+        if (reply.size() >= 2)
+            ++reply[reply.size() - 2];
+        break;
+    case Fault::Truncated:
+        reply.resize(reply.size() / 2);
+        break;
+    case Fault::Garbage:
+        if (reply.size() > 4)
+            reply[reply.size() / 2] = kNoiseByte;
+        break;
+    case Fault::ExtraBytes:
+        reply.insert(reply.end(), fault->extra.begin(), fault->extra.end());
+        break;
+    case Fault::Delay:
+    case Fault::SplitWithPauses:
+        break;
+    }
+    return schedule(reply, &*fault);
+}
+
+ReplySchedule InverterModel::schedule(const Bytes& reply, const FaultSpec* fault) const
+{
+    std::chrono::microseconds at = m_answerDelay;
+    if (fault != nullptr && fault->kind == Fault::Delay)
+        at += fault->duration;
+    const auto byteTime = m_fullSpeed ? std::chrono::microseconds{0} : kByteTime;
+    ReplySchedule timed;
+    timed.reserve(reply.size());
+    for (size_t i = 0; i < reply.size(); ++i) {
+        if (i > 0 && fault != nullptr && fault->kind == Fault::SplitWithPauses && fault->chunk > 0
+            && i % static_cast<size_t>(fault->chunk) == 0)
+            at += fault->duration;
+        at += byteTime; // a byte is there once its last bit has arrived
+        timed.push_back({at, reply[i]});
+    }
+    return timed;
+}
+
+} // namespace quorvane::sim

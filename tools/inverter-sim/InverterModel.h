@@ -1,0 +1,115 @@
+#pragma once
+
+#include "inverter/Frame.h"
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quorvane::sim {
+
+// What can go wrong with a reply, on demand.
+enum class Fault {
+    NoAnswer,         // the request is swallowed
+    WrongCrc,         // the low CRC byte is off by one
+    Truncated,        // only the first half of the reply is sent
+    Garbage,          // a byte in the middle of the payload is replaced by 0xF6 (line noise)
+    ExtraBytes,       // bytes (a LF by default) follow the CR
+    Delay,            // the answer starts `duration` later than usual
+    SplitWithPauses,  // a pause of `duration` after every `chunk` bytes
+    Unplug,           // the line goes away: the pty is closed, reads and writes fail
+};
+
+struct FaultSpec {
+    Fault kind = Fault::NoAnswer;
+    int times = 1;                          // replies it applies to; -1 = every reply from now on
+    std::chrono::milliseconds duration{100}; // Delay, SplitWithPauses
+    int chunk = 16;                          // SplitWithPauses
+    Bytes extra{0x0A};                       // ExtraBytes
+};
+
+// One byte of a reply and when it leaves, counted from the end of the request.
+struct TimedByte {
+    std::chrono::microseconds at;
+    std::uint8_t value;
+};
+using ReplySchedule = std::vector<TimedByte>;
+
+// The inverter's side of the protocol: a scenario of values tests can set, the answers to
+// "QPIGS", "QMOD", "QID", "QPIRI" and "POP00".."POP02" (anything else gets "(NAK"), and fault
+// injection. Thread-safe: the line thread answers while a test changes the scenario.
+class InverterModel {
+public:
+    // 2400 baud, 8N1: ten bit times per byte.
+    static constexpr std::chrono::microseconds kByteTime{4167};
+    static constexpr std::chrono::milliseconds kDefaultAnswerDelay{50};
+    static constexpr int kMainFieldCount = 21;
+
+    InverterModel();
+
+    // Main values, fields 1..21 of the "QPIGS" reply.
+    void SetMainField(int field, std::string value);
+    [[nodiscard]] std::string MainField(int field) const;
+    // Line present: 230 V / 50 Hz on the AC input; absent: 0 V / 0 Hz.
+    void SetLinePresent(bool present);
+    // Device status bits: charging on, charging from solar, charging from the line.
+    void SetStatusBits(bool chargeOn, bool solarCharging, bool lineCharging);
+    void SetModeLetter(char letter);
+    [[nodiscard]] char ModeLetter() const;
+    // 0 utility first, 1 solar first, 2 SBU; field 17 of "QPIRI".
+    void SetOutputPriority(int code);
+    [[nodiscard]] int OutputPriority() const;
+    void SetRatedField(int field, std::string value);
+    void SetSerialNumber(std::string digits);
+    // Answers `command` with exactly these bytes (for replies captured from real inverters).
+    void SetRawReply(const std::string& command, Bytes reply);
+    void ClearRawReplies();
+
+    // Real pace (about 4.17 ms a byte) or everything at once.
+    void SetFullSpeed(bool fullSpeed);
+    void SetAnswerDelay(std::chrono::milliseconds delay);
+
+    void InjectFault(const FaultSpec& fault);
+    void ClearFaults();
+
+    // The reply to one request frame (command, CRC, CR). Also counts what was received.
+    ReplySchedule Answer(std::span<const std::uint8_t> request);
+    // True once an Unplug fault has fired.
+    [[nodiscard]] bool Unplugged() const;
+
+    void NoteReceivedBytes(size_t count);
+    [[nodiscard]] size_t ReceivedByteCount() const;
+    [[nodiscard]] std::vector<std::string> ReceivedCommands() const;
+
+    // The main-values reply the scenario gives now, without faults.
+    [[nodiscard]] Bytes MainValuesReply() const;
+
+    // A correctly framed reply: "(" + payload + CRC + CR.
+    [[nodiscard]] static Bytes FrameReply(std::string_view payload);
+
+private:
+    [[nodiscard]] Bytes replyFor(const std::string& command);
+    [[nodiscard]] std::string mainPayload() const;
+    [[nodiscard]] std::string ratedPayload() const;
+    [[nodiscard]] ReplySchedule schedule(const Bytes& reply, const FaultSpec* fault) const;
+
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_mainFields;
+    std::vector<std::string> m_ratedFields;
+    std::string m_serialNumber = "92932004102453";
+    char m_modeLetter = 'B';
+    std::map<std::string, Bytes> m_rawReplies;
+    bool m_fullSpeed = false;
+    std::chrono::milliseconds m_answerDelay = kDefaultAnswerDelay;
+    std::deque<FaultSpec> m_faults;
+    bool m_unplugged = false;
+    size_t m_receivedBytes = 0;
+    std::vector<std::string> m_commands;
+};
+
+} // namespace quorvane::sim

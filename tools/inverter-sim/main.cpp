@@ -1,0 +1,185 @@
+// quorvane-inverter-sim: an inverter on a pseudo-terminal, for trying Quorvane without one.
+//
+//   quorvane-inverter-sim [--full-speed] [--delay MS] [--mode LETTER] [--priority 0|1|2]
+//                         [--line-absent] [--link PATH]
+//
+// Prints the device to connect to, then takes commands on standard input, one per line:
+//   field N VALUE | mode LETTER | priority N | line present|absent | bits CHARGE SOLAR LINE
+//   fault no-answer|wrong-crc|truncated|garbage|extra-bytes|delay|split|unplug [TIMES] [MS]
+//   clear-faults | unplug | commands | quit
+// Runs until "quit", SIGINT or SIGTERM.
+#include "InverterModel.h"
+#include "PtyInverter.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+using namespace quorvane::sim;
+
+namespace {
+
+const std::map<std::string, Fault> kFaultNames = {
+    {"no-answer", Fault::NoAnswer}, {"wrong-crc", Fault::WrongCrc},     {"truncated", Fault::Truncated},
+    {"garbage", Fault::Garbage},    {"extra-bytes", Fault::ExtraBytes}, {"delay", Fault::Delay},
+    {"split", Fault::SplitWithPauses}, {"unplug", Fault::Unplug},
+};
+
+void usage()
+{
+    std::cerr << "usage: quorvane-inverter-sim [--full-speed] [--delay MS] [--mode LETTER] "
+                 "[--priority 0|1|2] [--line-absent] [--link PATH]\n";
+}
+
+std::string handleCommand(const std::string& line, InverterModel& model, PtyInverter& inverter)
+{
+    std::istringstream words(line);
+    std::string verb;
+    words >> verb;
+    if (verb == "field") {
+        int field = 0;
+        std::string value;
+        if (words >> field >> value && field >= 1 && field <= InverterModel::kMainFieldCount) {
+            model.SetMainField(field, value);
+            return "ok";
+        }
+        return "error: field N VALUE (N from 1 to 21)";
+    }
+    if (verb == "mode") {
+        std::string letter;
+        if (words >> letter && letter.size() == 1) {
+            model.SetModeLetter(letter[0]);
+            return "ok";
+        }
+        return "error: mode LETTER";
+    }
+    if (verb == "priority") {
+        int code = -1;
+        if (words >> code && code >= 0 && code <= 2) {
+            model.SetOutputPriority(code);
+            return "ok";
+        }
+        return "error: priority 0|1|2";
+    }
+    if (verb == "line") {
+        std::string state;
+        words >> state;
+        if (state == "present" || state == "absent") {
+            model.SetLinePresent(state == "present");
+            return "ok";
+        }
+        return "error: line present|absent";
+    }
+    if (verb == "bits") {
+        int charge = 0, solar = 0, mains = 0;
+        if (words >> charge >> solar >> mains) {
+            model.SetStatusBits(charge != 0, solar != 0, mains != 0);
+            return "ok";
+        }
+        return "error: bits CHARGE SOLAR LINE";
+    }
+    if (verb == "fault") {
+        std::string name;
+        words >> name;
+        const auto kind = kFaultNames.find(name);
+        if (kind == kFaultNames.end())
+            return "error: unknown fault";
+        FaultSpec fault{.kind = kind->second};
+        int milliseconds = 0;
+        if (words >> fault.times && words >> milliseconds)
+            fault.duration = std::chrono::milliseconds(milliseconds);
+        model.InjectFault(fault);
+        if (fault.kind == Fault::Unplug)
+            return "ok (unplugs at the next request)";
+        return "ok";
+    }
+    if (verb == "clear-faults") {
+        model.ClearFaults();
+        return "ok";
+    }
+    if (verb == "unplug") {
+        inverter.Unplug();
+        return "ok";
+    }
+    if (verb == "commands") {
+        std::string list;
+        for (const auto& command : model.ReceivedCommands())
+            list += command + ' ';
+        return list;
+    }
+    return "error: unknown command";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    InverterModel model;
+    std::string linkPath;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (option == "--full-speed") {
+            model.SetFullSpeed(true);
+            model.SetAnswerDelay(std::chrono::milliseconds(0));
+        } else if (option == "--delay" && hasValue) {
+            model.SetAnswerDelay(std::chrono::milliseconds(std::atoi(argv[++i])));
+        } else if (option == "--mode" && hasValue) {
+            model.SetModeLetter(argv[++i][0]);
+        } else if (option == "--priority" && hasValue) {
+            model.SetOutputPriority(std::atoi(argv[++i]));
+        } else if (option == "--line-absent") {
+            model.SetLinePresent(false);
+        } else if (option == "--link" && hasValue) {
+            linkPath = argv[++i];
+        } else {
+            usage();
+            return 2;
+        }
+    }
+
+    // Signals are taken by sigwait below, in this thread only.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    PtyInverter inverter(model);
+    if (!linkPath.empty()) {
+        ::unlink(linkPath.c_str());
+        if (::symlink(inverter.DevicePath().c_str(), linkPath.c_str()) != 0) {
+            std::cerr << "cannot create " << linkPath << ": " << std::strerror(errno) << '\n';
+            return 1;
+        }
+    }
+    std::cout << "Inverter simulator on " << inverter.DevicePath();
+    if (!linkPath.empty())
+        std::cout << " (also " << linkPath << ")";
+    std::cout << std::endl;
+
+    std::thread console([&] {
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            if (line == "quit") {
+                ::kill(::getpid(), SIGTERM);
+                return;
+            }
+            if (!line.empty())
+                std::cout << handleCommand(line, model, inverter) << std::endl;
+        }
+    });
+    console.detach(); // may sit in a read of standard input until the process ends
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    if (!linkPath.empty())
+        ::unlink(linkPath.c_str());
+    return 0;
+}
