@@ -1,0 +1,139 @@
+#include "FakeUserNotifier.h"
+#include "InverterModel.h"
+#include "inverter/Frame.h"
+#include "inverter/PosixSerialPort.h"
+#include "inverter/Wincom.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using namespace quorvane;
+using namespace quorvane::sim;
+
+namespace {
+
+Bytes payloadOf(const ReplySchedule& reply)
+{
+    Bytes bytes;
+    for (const TimedByte& byte : reply)
+        bytes.push_back(byte.value);
+    return bytes;
+}
+
+Bytes answer(InverterModel& model, std::string_view command)
+{
+    return payloadOf(model.Answer(FrameCommand(command)));
+}
+
+} // namespace
+
+TEST(InverterModel, AnswersEachCommandWithAFramedReply)
+{
+    InverterModel model;
+    model.SetModeLetter('B');
+    model.SetOutputPriority(1);
+    const struct {
+        const char* command;
+        Bytes reply;
+    } cases[] = {
+        {"QMOD", {0x28, 'B', 0xE7, 0xC9, 0x0D}},
+        {"QID", InverterModel::FrameReply("92932004102453")},
+        {"POP02", {0x28, 'A', 'C', 'K', 0x39, 0x20, 0x0D}},
+        {"QPIRI", InverterModel::FrameReply("230.0 21.7 230.0 50.0 21.7 5000 4000 48.0 46.0 42.0 56.4 54.0 2 02 060 0 2 3 1 01 0 0 54.0 0 1")},
+        {"QXYZ", InverterModel::FrameReply("NAK")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(answer(model, c.command), c.reply) << c.command;
+    EXPECT_EQ(model.OutputPriority(), 2);
+    EXPECT_EQ(model.ReceivedCommands(), (std::vector<std::string>{"QMOD", "QID", "POP02", "QPIRI", "QXYZ"}));
+}
+
+TEST(InverterModel, MainValuesAreShapedLikeARealReply)
+{
+    InverterModel model;
+    model.SetStatusBits(true, false, true);
+    model.SetLinePresent(false);
+    const Bytes reply = answer(model, "QPIGS");
+    ASSERT_EQ(reply.size(), 110u); // "(" + 106 payload bytes + CRC + CR
+    EXPECT_TRUE(ReplyCrcOk(reply, static_cast<int>(reply.size()) - 3));
+    EXPECT_EQ(std::string(reply.begin() + 1, reply.begin() + 11), "000.0 00.0");
+    // Device status bits at reply characters 88 (charging on), 89 (solar), 90 (line).
+    EXPECT_EQ(reply[88], '1');
+    EXPECT_EQ(reply[89], '0');
+    EXPECT_EQ(reply[90], '1');
+}
+
+TEST(InverterModel, ARequestWithABadCrcIsRefused)
+{
+    InverterModel model;
+    Bytes request = FrameCommand("QPIGS");
+    request[5] ^= 0x01;
+    EXPECT_EQ(payloadOf(model.Answer(request)), InverterModel::FrameReply("NAK"));
+}
+
+TEST(InverterModel, PacesRepliesAtTwentyFourHundredBaud)
+{
+    InverterModel model;
+    const ReplySchedule paced = model.Answer(FrameCommand("QMOD"));
+    ASSERT_EQ(paced.size(), 5u);
+    EXPECT_EQ(paced.front().at, InverterModel::kDefaultAnswerDelay + InverterModel::kByteTime);
+    EXPECT_EQ(paced.back().at - paced.front().at, 4 * InverterModel::kByteTime);
+
+    model.SetFullSpeed(true);
+    model.SetAnswerDelay(std::chrono::milliseconds(0));
+    for (const TimedByte& byte : model.Answer(FrameCommand("QMOD")))
+        EXPECT_EQ(byte.at.count(), 0);
+}
+
+TEST(InverterModel, FaultsApplyToAsManyRepliesAsAsked)
+{
+    InverterModel model;
+    model.InjectFault({.kind = Fault::NoAnswer, .times = 2});
+    EXPECT_TRUE(answer(model, "QMOD").empty());
+    EXPECT_TRUE(answer(model, "QMOD").empty());
+    EXPECT_EQ(answer(model, "QMOD").size(), 5u);
+
+    model.InjectFault({.kind = Fault::WrongCrc, .times = -1});
+    for (int i = 0; i < 3; ++i) {
+        const Bytes reply = answer(model, "QMOD");
+        EXPECT_FALSE(ReplyCrcOk(reply, 2));
+    }
+    model.ClearFaults();
+    EXPECT_TRUE(ReplyCrcOk(answer(model, "QMOD"), 2));
+}
+
+TEST(InverterSimulatorTool, StartedByHandItAnswersTComm)
+{
+    QProcess tool;
+    tool.start(QUORVANE_SIMULATOR_PATH, {"--full-speed"});
+    ASSERT_TRUE(tool.waitForStarted(10000));
+    ASSERT_TRUE(tool.waitForReadyRead(10000));
+    const QString banner = QString::fromUtf8(tool.readLine()).trimmed();
+    const QString prefix = "Inverter simulator on ";
+    ASSERT_TRUE(banner.startsWith(prefix)) << banner.toStdString();
+    const std::string device = banner.mid(prefix.size()).section(' ', 0, 0).toStdString();
+
+    tool.write("mode B\n");
+    ASSERT_TRUE(tool.waitForReadyRead(10000));
+    EXPECT_EQ(tool.readLine().trimmed(), "ok");
+
+    PosixSerialOpener opener;
+    fakes::FakeUserNotifier notifier;
+    TComm comm{opener, notifier};
+    comm.Open(device);
+    ASSERT_EQ(comm.LastError(), 0u);
+    ASSERT_EQ(comm.Write(FrameCommand("QPIGS")), 8);
+    std::uint8_t buffer[200];
+    const int n = comm.ReadUntilQuiet(buffer);
+    ASSERT_GE(n, 3);
+    EXPECT_TRUE(ReplyCrcOk(std::span(buffer, static_cast<size_t>(n)), n - 3));
+    comm.Purge();
+    ASSERT_EQ(comm.Write(FrameCommand("QMOD")), 7);
+    EXPECT_EQ(comm.ReadBlock(std::span(buffer, 5)), 5);
+    EXPECT_EQ(buffer[1], 'B');
+
+    tool.write("quit\n");
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    EXPECT_EQ(tool.exitCode(), 0);
+}
