@@ -43,9 +43,11 @@ InverterModel::InverterModel() : m_mainFields(kDefaultMainFields), m_ratedFields
 
 Bytes InverterModel::FrameReply(std::string_view payload)
 {
-    Bytes reply{kReplyStart};
-    const auto text = AsBytes(payload);
-    reply.insert(reply.end(), text.begin(), text.end());
+    Bytes reply;
+    reply.reserve(payload.size() + 4);
+    reply.push_back(kReplyStart);
+    for (const char letter : payload)
+        reply.push_back(static_cast<std::uint8_t>(letter));
     const std::uint16_t crc = InverterCrc(reply);
     reply.push_back(static_cast<std::uint8_t>(crc >> 8));
     reply.push_back(static_cast<std::uint8_t>(crc & 0xFF));
