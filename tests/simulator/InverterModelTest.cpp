@@ -77,7 +77,8 @@ TEST(InverterModel, PacesRepliesAtTwentyFourHundredBaud)
     InverterModel model;
     const ReplySchedule paced = model.Answer(FrameCommand("QMOD"));
     ASSERT_EQ(paced.size(), 5u);
-    EXPECT_EQ(paced.front().at, InverterModel::kDefaultAnswerDelay + InverterModel::kByteTime);
+    // The 7-byte request's own line time, the answer delay, then the first byte's time.
+    EXPECT_EQ(paced.front().at, InverterModel::kDefaultAnswerDelay + 8 * InverterModel::kByteTime);
     EXPECT_EQ(paced.back().at - paced.front().at, 4 * InverterModel::kByteTime);
 
     model.SetFullSpeed(true);

@@ -246,7 +246,7 @@ ReplySchedule InverterModel::Answer(std::span<const std::uint8_t> request)
             m_faults.pop_front();
     }
     if (!fault)
-        return schedule(reply, nullptr);
+        return schedule(reply, request.size(), nullptr);
 
     switch (fault->kind) {
     case Fault::NoAnswer:
@@ -272,15 +272,17 @@ ReplySchedule InverterModel::Answer(std::span<const std::uint8_t> request)
     case Fault::SplitWithPauses:
         break;
     }
-    return schedule(reply, &*fault);
+    return schedule(reply, request.size(), &*fault);
 }
 
-ReplySchedule InverterModel::schedule(const Bytes& reply, const FaultSpec* fault) const
+ReplySchedule InverterModel::schedule(const Bytes& reply, size_t requestLength, const FaultSpec* fault) const
 {
-    std::chrono::microseconds at = m_answerDelay;
+    const auto byteTime = m_fullSpeed ? std::chrono::microseconds{0} : kByteTime;
+    // A pty hands the request over at once; on a real line it takes its own bytes' time to
+    // arrive, so at real pace that time comes before the answer too.
+    std::chrono::microseconds at = byteTime * static_cast<long>(requestLength) + m_answerDelay;
     if (fault != nullptr && fault->kind == Fault::Delay)
         at += fault->duration;
-    const auto byteTime = m_fullSpeed ? std::chrono::microseconds{0} : kByteTime;
     ReplySchedule timed;
     timed.reserve(reply.size());
     for (size_t i = 0; i < reply.size(); ++i) {

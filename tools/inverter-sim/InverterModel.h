@@ -33,7 +33,8 @@ struct FaultSpec {
     Bytes extra{0x0A};                       // ExtraBytes
 };
 
-// One byte of a reply and when it leaves, counted from the end of the request.
+// One byte of a reply and when it has fully arrived, counted from the moment the request
+// reached the simulator.
 struct TimedByte {
     std::chrono::microseconds at;
     std::uint8_t value;
@@ -96,7 +97,7 @@ private:
     [[nodiscard]] Bytes replyFor(const std::string& command);
     [[nodiscard]] std::string mainPayload() const;
     [[nodiscard]] std::string ratedPayload() const;
-    [[nodiscard]] ReplySchedule schedule(const Bytes& reply, const FaultSpec* fault) const;
+    [[nodiscard]] ReplySchedule schedule(const Bytes& reply, size_t requestLength, const FaultSpec* fault) const;
 
     mutable std::mutex m_mutex;
     std::vector<std::string> m_mainFields;
