@@ -1,0 +1,79 @@
+#pragma once
+
+#include "inverter/LinkState.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <string>
+
+namespace quorvane {
+
+class Clock;
+class EventMemo;
+class TComm;
+struct MeasurementRecord;
+struct OutputRequests;
+
+enum class OutputPriority { UtilityFirst, SolarFirst, SBU };
+
+// The exchanges with the inverter: main values ("QPIGS"), mode ("QMOD"), presence ("QID"),
+// rated information ("QPIRI") and the output source priority ("POP00".."POP02"). Each one
+// writes its results into the measurement record and its event lines into the memo.
+//
+// Thread ownership: the core thread, which owns everything referenced here. The acquisition
+// thread reaches the queries only through hand-offs.
+class InverterQueries {
+public:
+    using Pause = std::function<void(std::chrono::milliseconds)>;
+
+    // Replies read until the line goes quiet get this much room; the longest replies seen from
+    // real units are about 120 bytes.
+    static constexpr int kReplyCapacity = 200;
+    // Between two attempts of a priority command, and before a test-mode attempt.
+    static constexpr std::chrono::milliseconds kPriorityRetryPause{20};
+    static constexpr int kPriorityRetries = 5;
+
+    InverterQueries(TComm& comm, MeasurementRecord& record, EventMemo& memo, const LinkState& link,
+                    OutputRequests& requests, const Clock& clock, Pause pause = {},
+                    std::uint32_t testModeSeed = std::random_device{}());
+
+    void QueryMainValues();
+    void QueryMode();
+    // True when an inverter answered the presence query on the open port.
+    bool CheckInverter();
+    void SetOutputPriority(OutputPriority priority);
+    void QueryRatedInfo();
+
+    // Outcome of the latest priority command.
+    [[nodiscard]] bool PopResult() const { return m_popResult; }
+    // Field 17 of the latest accepted rated-information reply.
+    [[nodiscard]] const std::string& PriorityCode() const { return m_priorityCode; }
+    // The priority as the sentence in the "Basic Information from inverter" box.
+    [[nodiscard]] const std::string& Label51() const { return m_label51; }
+    [[nodiscard]] const std::string& PrevModeText() const { return m_prevModeText; }
+
+private:
+    void fillTestModeValues();
+    void applyMainValuesReply(const std::uint8_t* reply, int count);
+    void deriveChargeState();
+    bool priorityAttempt(OutputPriority priority);
+    void addErrorLine(const std::string& line);
+
+    TComm& m_comm;
+    MeasurementRecord& m_record;
+    EventMemo& m_memo;
+    const LinkState& m_link;
+    OutputRequests& m_requests;
+    const Clock& m_clock;
+    Pause m_pause;
+    std::mt19937 m_random;
+
+    bool m_popResult = false;
+    std::string m_priorityCode;
+    std::string m_label51 = ".............";
+    std::string m_prevModeText;
+};
+
+} // namespace quorvane
