@@ -1,0 +1,153 @@
+#include "QueryFixture.h"
+
+#include "inverter/Frame.h"
+
+using namespace quorvane;
+using namespace std::chrono_literals;
+using quorvane::sim::Fault;
+using PriorityQueries = quorvane::testsupport::QueryFixture;
+
+TEST_F(PriorityQueries, EachPrioritySucceedsAtTheFirstAttempt)
+{
+    const struct {
+        OutputPriority priority;
+        const char* command;
+        int code;
+        const char* shortText;
+        const char* success;
+        bool OutputRequests::*button;
+        void (OutputRequests::*press)();
+    } cases[] = {
+        {OutputPriority::UtilityFirst, "POP00", 0, "UTIL", "Utility source priority successfully set.",
+         &OutputRequests::Button7Enabled, &OutputRequests::Button7Click},
+        {OutputPriority::SolarFirst, "POP01", 1, "SOLAR", "Solar source priority successfully set.",
+         &OutputRequests::Button6Enabled, &OutputRequests::Button6Click},
+        {OutputPriority::SBU, "POP02", 2, "SBU", "SBU source priority successfully set.",
+         &OutputRequests::Button5Enabled, &OutputRequests::Button5Click},
+    };
+    for (const auto& c : cases) {
+        memo.Clear();
+        (requests.*c.press)();
+        EXPECT_FALSE(requests.*c.button) << c.command;
+        queries.SetOutputPriority(c.priority);
+        EXPECT_TRUE(queries.PopResult()) << c.command;
+        EXPECT_EQ(messages(), (std::vector<std::string>{"Command executed.", c.success}));
+        EXPECT_EQ(queries.Label51(), std::string("Output source = ") + c.shortText);
+        EXPECT_EQ(record.Flow.OutputPriorityText, c.shortText);
+        EXPECT_TRUE(requests.*c.button) << c.command;
+        EXPECT_EQ(model.OutputPriority(), c.code);
+        EXPECT_EQ(model.ReceivedCommands().back(), c.command);
+    }
+    EXPECT_TRUE(pauses.empty());
+}
+
+TEST_F(PriorityQueries, AnInverterThatNeverAcknowledgesFailsAfterSixAttempts)
+{
+    const struct {
+        const char* name;
+        Bytes reply;
+    } cases[] = {
+        {"a valid frame other than ACK", sim::InverterModel::FrameReply("NAK")},
+        {"ACK with a broken CRC", {0x28, 'A', 'C', 'K', 0x39, 0x21, 0x0D}},
+    };
+    for (const auto& c : cases) {
+        memo.Clear();
+        pauses.clear();
+        model.SetRawReply("POP02", c.reply);
+        requests.Button5Click();
+        queries.SetOutputPriority(OutputPriority::SBU);
+        EXPECT_FALSE(queries.PopResult()) << c.name;
+        std::vector<std::string> expected(6, "Command NOT executed.");
+        expected.push_back("SBU source priority set failed.");
+        EXPECT_EQ(messages(), expected) << c.name;
+        EXPECT_EQ(queries.Label51(), "Output source = unknown");
+        EXPECT_EQ(record.Flow.OutputPriorityText, "--");
+        EXPECT_TRUE(requests.Button5Enabled);
+        EXPECT_EQ(pauses, std::vector<std::chrono::milliseconds>(5, 20ms)) << c.name;
+    }
+}
+
+TEST_F(PriorityQueries, WithTheLinkDownSixSilentAttemptsThenTheFailureLine)
+{
+    link.LinkConnected = false;
+    link.ShowAllErrors = true;
+    requests.Button7Click();
+    queries.SetOutputPriority(OutputPriority::UtilityFirst);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Utility source priority set failed."});
+    EXPECT_EQ(pauses.size(), 5u);
+    EXPECT_EQ(queries.Label51(), "Output source = unknown");
+    EXPECT_TRUE(requests.Button7Enabled);
+    EXPECT_EQ(model.ReceivedByteCount(), 0u);
+}
+
+TEST_F(PriorityQueries, TestModeExecutesTwiceThenSucceeds)
+{
+    link.Test = true;
+    queries.SetOutputPriority(OutputPriority::SolarFirst);
+    EXPECT_EQ(messages(), (std::vector<std::string>{"Command executed.", "Command executed.",
+                                                    "Solar source priority successfully set."}));
+    EXPECT_TRUE(queries.PopResult());
+    EXPECT_EQ(record.Flow.OutputPriorityText, "SOLAR");
+    EXPECT_EQ(model.ReceivedByteCount(), 0u);
+}
+
+TEST_F(PriorityQueries, RatedInformationGivesThePriorityInForce)
+{
+    const struct {
+        const char* field17;
+        const char* code;
+        const char* label;
+        const char* shortText;
+    } cases[] = {
+        {"2", "2", "Output source = SBU", "SBU"},
+        {"00", "0", "Output source = UTIL", "UTIL"},
+        {"1", "1", "Output source = SOLAR", "SOLAR"},
+        {"7", "7", "Output source = SOLAR", "--"}, // an unknown code keeps the label
+    };
+    for (const auto& c : cases) {
+        model.SetRatedField(17, c.field17);
+        comm.Purge();
+        queries.QueryRatedInfo();
+        EXPECT_EQ(queries.PriorityCode(), c.code);
+        EXPECT_EQ(queries.Label51(), c.label) << c.field17;
+        EXPECT_EQ(record.Flow.OutputPriorityText, c.shortText) << c.field17;
+    }
+    // The rated fields now stand in the main values' slots.
+    EXPECT_EQ(record.MainValues[6], "5000");
+    EXPECT_TRUE(memo.Lines().empty());
+}
+
+TEST_F(PriorityQueries, RejectedRatedInformationChangesNothing)
+{
+    link.ShowAllErrors = true;
+    record.MainValues[1] = "previous";
+    model.InjectFault({.kind = Fault::NoAnswer});
+    queries.QueryRatedInfo();
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error receiving general status (0/0)"});
+    EXPECT_EQ(record.MainValues[1], "previous");
+    EXPECT_EQ(queries.Label51(), ".............");
+    EXPECT_EQ(record.Flow.OutputPriorityText, "--");
+}
+
+TEST_F(PriorityQueries, TestModeStatusChangesNeitherLabelNorText)
+{
+    link.Test = true;
+    queries.QueryRatedInfo();
+    EXPECT_EQ(queries.PriorityCode(), "1");
+    EXPECT_EQ(queries.Label51(), ".............");
+    EXPECT_EQ(record.Flow.OutputPriorityText, "--");
+}
+
+TEST_F(PriorityQueries, PresenceCheck)
+{
+    EXPECT_TRUE(queries.CheckInverter());
+    model.InjectFault({.kind = Fault::NoAnswer});
+    EXPECT_FALSE(queries.CheckInverter());
+    model.InjectFault({.kind = Fault::WrongCrc});
+    EXPECT_FALSE(queries.CheckInverter());
+    link.LinkConnected = false;
+    EXPECT_FALSE(queries.CheckInverter());
+    EXPECT_EQ(messages(), (std::vector<std::string>{"Inverter connected.", "Inverter Not connected.",
+                                                    "Inverter Not connected."}));
+    EXPECT_EQ(model.ReceivedCommands(), (std::vector<std::string>{"QID", "QID", "QID"}));
+}

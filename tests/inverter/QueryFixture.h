@@ -1,0 +1,64 @@
+#pragma once
+
+// The inverter queries wired to the simulator on a real pseudo-terminal, with a pinned clock
+// and locale, the memo, and a fake person.
+#include "FakeUserNotifier.h"
+#include "InverterModel.h"
+#include "PtyInverter.h"
+#include "acquisition/MeasurementRecord.h"
+#include "acquisition/OutputRequests.h"
+#include "core/EventMemo.h"
+#include "core/LocaleFormats.h"
+#include "core/ManualClock.h"
+#include "inverter/InverterQueries.h"
+#include "inverter/PosixSerialPort.h"
+#include "inverter/Wincom.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quorvane::testsupport {
+
+class QueryFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        comm.Open(inverter.DevicePath());
+        ASSERT_EQ(comm.LastError(), 0u);
+        link.LinkConnected = true;
+    }
+
+    // The memo's messages, without their time stamps.
+    [[nodiscard]] std::vector<std::string> messages() const
+    {
+        std::vector<std::string> result;
+        for (const auto& line : memo.Lines()) {
+            const auto start = line.find("] ") + 2;
+            result.push_back(line.substr(start, line.size() - start - 1));
+        }
+        return result;
+    }
+
+    sim::InverterModel model;
+    sim::PtyInverter inverter{model};
+    PosixSerialOpener opener;
+    fakes::FakeUserNotifier person;
+    TComm comm{opener, person};
+    ManualClock clock{QDateTime(QDate(2026, 6, 1), QTime(12, 0, 0))};
+    LocaleFormats formats{"C"};
+    EventMemo memo{clock, formats};
+    MeasurementRecord record;
+    LinkState link;
+    OutputRequests requests;
+    std::vector<std::chrono::milliseconds> pauses;
+    InverterQueries queries{comm,   record, memo, link, requests, clock,
+                            [this](std::chrono::milliseconds pause) {
+                                pauses.push_back(pause);
+                                clock.advance(pause);
+                            },
+                            42};
+};
+
+} // namespace quorvane::testsupport
