@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <vector>
 
 namespace quorvane {
 
@@ -60,17 +59,12 @@ void syncFolder(const std::string& folder)
 
 FileWriteError WriteFileAtomically(const std::string& path, std::string_view content)
 {
-    std::string temporary = path + ".XXXXXX";
-    std::vector<char> pattern(temporary.begin(), temporary.end());
-    pattern.push_back('\0');
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    // One writer per file (the core thread), so a fixed name beside the file will do; a stale
+    // one left by a crash is simply overwritten.
+    const std::string temporary = path + ".tmp";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0)
         return FileWriteError::CreateTemporary;
-    temporary.assign(pattern.data());
-    // mkostemp creates 0600; data files are as readable as any other file the user writes.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
 
     FileWriteError result = FileWriteError::None;
     if (!writeAll(fd, content))

@@ -42,4 +42,11 @@ TEST(AtomicFile, AFailedWriteLeavesTheOldContentAndNoTemporary)
 
     EXPECT_EQ(WriteFileAtomically(QDir(folder.path()).filePath("no/such/folder.csv").toStdString(), "data"),
               FileWriteError::CreateTemporary);
+
+    // A folder standing where the temporary file goes: the old file keeps its content.
+    const std::string kept = QDir(folder.path()).filePath("kept.csv").toStdString();
+    ASSERT_EQ(WriteFileAtomically(kept, "old"), FileWriteError::None);
+    ASSERT_EQ(::mkdir((kept + ".tmp").c_str(), 0755), 0);
+    EXPECT_EQ(WriteFileAtomically(kept, "new"), FileWriteError::CreateTemporary);
+    EXPECT_EQ(readAll(kept), "old");
 }
