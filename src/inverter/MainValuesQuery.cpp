@@ -1,6 +1,6 @@
 // "QPIGS": the sixteen live values, the device status bits, the poll clock and the
 // line-presence state.
-#include "acquisition/MeasurementRecord.h"
+#include "inverter/MeasurementRecord.h"
 #include "core/Clock.h"
 #include "inverter/Frame.h"
 #include "inverter/InverterQueries.h"

@@ -1,6 +1,6 @@
 // "QMOD": the working mode, the battery charge state, the load's source and the switches
 // between line and battery operation.
-#include "acquisition/MeasurementRecord.h"
+#include "inverter/MeasurementRecord.h"
 #include "core/NumberText.h"
 #include "inverter/Frame.h"
 #include "inverter/InverterQueries.h"

@@ -1,7 +1,7 @@
 // "QID" (is an inverter there?), "QPIRI" (rated information, for the output source priority
 // in force) and "POP00".."POP02" (switch the output source priority).
-#include "acquisition/MeasurementRecord.h"
-#include "acquisition/OutputRequests.h"
+#include "inverter/MeasurementRecord.h"
+#include "inverter/OutputRequests.h"
 #include "core/EventMemo.h"
 #include "inverter/Frame.h"
 #include "inverter/InverterQueries.h"

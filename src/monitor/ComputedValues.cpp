@@ -1,6 +1,6 @@
 #include "monitor/ComputedValues.h"
 
-#include "acquisition/MeasurementRecord.h"
+#include "inverter/MeasurementRecord.h"
 #include "core/NumberText.h"
 
 namespace quorvane {

@@ -1,4 +1,4 @@
-#include "acquisition/MeasurementRecord.h"
+#include "inverter/MeasurementRecord.h"
 #include "monitor/ComputedValues.h"
 
 #include <gtest/gtest.h>
