@@ -1,0 +1,280 @@
+#include "acquisition/ConnectionManager.h"
+
+#include "inverter/MeasurementRecord.h"
+#include "inverter/OutputRequests.h"
+#include "config/Settings.h"
+#include "core/Clock.h"
+#include "core/CoreTimer.h"
+#include "core/EventMemo.h"
+#include "inverter/LinkState.h"
+#include "inverter/PortMap.h"
+#include "inverter/Wincom.h"
+
+namespace quorvane {
+
+ConnectionManager::ConnectionManager(TComm& comm, InverterQueries& queries, AcquisitionSteps& steps,
+                                     MeasurementRecord& record, EventMemo& memo, LinkState& link,
+                                     OutputRequests& requests, AcquisitionControl& control, const TDati& settings,
+                                     const Clock& clock, ConnectionTimers timers, PacerFactory makePacer)
+    : m_comm(comm)
+    , m_queries(queries)
+    , m_steps(steps)
+    , m_record(record)
+    , m_memo(memo)
+    , m_link(link)
+    , m_requests(requests)
+    , m_control(control)
+    , m_settings(settings)
+    , m_clock(clock)
+    , m_timers(timers)
+    , m_makePacer(makePacer ? std::move(makePacer) : PacerFactory([] { return std::make_unique<RealTimePacer>(); }))
+{
+    m_timers.TimerConnect.SetInterval(kReconnectDelayMs);
+    m_timers.TimerConnect.SetHandler([this] { TimerConnectTimer(); });
+    newThread(); // created suspended, held until the first connect
+}
+
+ConnectionManager::~ConnectionManager() = default;
+
+void ConnectionManager::newThread()
+{
+    m_thread = std::make_unique<ReadPlot>(m_steps, m_requests, m_control, m_makePacer());
+    ++m_threadsCreated;
+}
+
+void ConnectionManager::setTimers(bool enabled)
+{
+    m_timers.Timer.SetEnabled(enabled);
+    m_timers.Timer1.SetEnabled(enabled);
+    if (!enabled)
+        m_timers.Timer3.SetEnabled(false); // Timer1's first tick starts it
+}
+
+void ConnectionManager::Connect1Click()
+{
+    m_control.HoldAcquisition = false;
+    if (m_link.LinkConnected)
+        disconnect();
+    else
+        connect();
+}
+
+void ConnectionManager::connect()
+{
+    // Connected from the start of the attempt, so that the presence check may send.
+    m_view.Label1 = "Connecting...";
+    m_view.Connect1Caption = "Disconnect";
+    m_link.LinkConnected = true;
+    m_view.TestEnabled = false;
+
+    if (m_link.Test) {
+        setTimers(true);
+        m_record.PollTime = m_clock.now();
+        m_thread->Resume();
+        if (RefreshDisplay)
+            RefreshDisplay();
+        m_view.Label1 = "Test Mode";
+        m_memo.AddEventLine("Connected in Test Mode.");
+        return;
+    }
+
+    m_comm.SetPortMap(PortMap(m_settings.Ports));
+    switch (m_settings.AutoSearch ? searchPorts() : openConfiguredPort()) {
+    case Outcome::NotFound:
+        failed("Port not found in system.");
+        break;
+    case Outcome::OpenFailed:
+        failed("Port " + m_settings.ComPort + " NOT found");
+        break;
+    case Outcome::NoInverter:
+        m_memo.AddEventLine("Communication port " + m_settings.ComPort
+                            + " exists, but Inverter NOT found. Try another port.");
+        m_comm.Close();
+        failed({});
+        break;
+    case Outcome::Connected:
+        connected();
+        break;
+    }
+}
+
+ConnectionManager::Outcome ConnectionManager::searchPorts()
+{
+    for (int number = 1; number <= PortMap::kLastPort; ++number) {
+        // Messages name the port without the device prefix.
+        const std::string shown = "COM" + std::to_string(number);
+        const std::string name = PortMap::PortName(number);
+        m_memo.AddEventLine("Trying port " + shown + "...");
+        if (!m_comm.PortExists(name)) {
+            m_memo.AddEventLine("Port " + shown + " Not Found.");
+            continue;
+        }
+        m_comm.Open(name);
+        if (m_comm.LastError() != 0) {
+            m_memo.AddEventLine("Port " + shown + " Busy.");
+            continue;
+        }
+        m_comm.Purge();
+        if (m_queries.CheckInverter())
+            return Outcome::Connected;
+        m_memo.AddEventLine("Port " + shown + " Found but Inverter not connected.");
+        m_comm.Close();
+    }
+    return Outcome::NotFound;
+}
+
+ConnectionManager::Outcome ConnectionManager::openConfiguredPort()
+{
+    m_comm.Open(PortMap::PortName(m_settings.ComPortIndex));
+    if (m_comm.LastError() != 0)
+        return Outcome::OpenFailed;
+    m_comm.Purge();
+    return m_queries.CheckInverter() ? Outcome::Connected : Outcome::NoInverter;
+}
+
+void ConnectionManager::failed(const std::string& line)
+{
+    m_view.Label1 = "Error";
+    if (!line.empty())
+        m_memo.AddEventLine(line);
+    m_view.Connect1Caption = "Connect";
+    m_link.LinkConnected = false;
+    m_view.TestEnabled = true;
+}
+
+void ConnectionManager::connected()
+{
+    // The port as opened: on this system, its device file.
+    m_memo.AddEventLine("Connected to " + m_comm.DevicePath() + " port and Inverter.");
+    m_view.Label1 = "Connected";
+    setTimers(true);
+    m_record.PollTime = m_clock.now();
+    replaceThread();
+    m_requests.StatusRequest = true; // the first cycle reads the priority in force
+    m_thread->Resume();
+    if (RefreshDisplay)
+        RefreshDisplay();
+    m_view.Connect1Caption = "Disconnect";
+}
+
+void ConnectionManager::replaceThread()
+{
+    // The old thread completes one more cycle (its hand-offs are served while waiting).
+    m_thread->Resume();
+    m_thread->Terminate();
+    if (m_thread->WaitFor() == ReadPlot::kReturnValue)
+        m_thread.reset();
+    newThread();
+}
+
+void ConnectionManager::disconnect()
+{
+    m_view.Label1 = "Disconnecting...";
+    m_control.HoldAcquisition = true; // the thread finishes its cycle and its pause, then waits
+    setTimers(false);
+    m_view.Connect1Caption = "Connect";
+    m_link.LinkConnected = false;
+    m_view.TestEnabled = true;
+    if (m_link.Test) {
+        m_view.Label1 = "Test Mode";
+        m_memo.AddEventLine("Disconnected in Test Mode.");
+        return;
+    }
+    m_comm.Close();
+    m_view.Label1 = "---";
+    m_view.Connect1Enabled = true;
+}
+
+void ConnectionManager::Button1Click()
+{
+    if (m_link.Test) {
+        m_memo.AddEventLine("Dummy connection test OK.");
+        return;
+    }
+    if (!m_queries.CheckInverter())
+        m_memo.AddEventLine("Inverter NOT connected on port " + m_settings.ComPort);
+}
+
+void ConnectionManager::TestClick(bool ticked)
+{
+    m_link.Test = ticked;
+    if (ticked) {
+        // Stays until the settings are applied again, also after leaving test mode.
+        m_timers.Timer3.SetInterval(kTestModeLogIntervalMs);
+        m_memo.AddEventLine("Entering in TEST mode.");
+    } else {
+        m_memo.AddEventLine("Leaving TEST mode.");
+    }
+}
+
+void ConnectionManager::Watchdog()
+{
+    bool progress = true;
+    if (m_thread && m_thread->LoopCount() == LastSeenLoopCount) {
+        const int seconds = m_timers.Timer1.Interval() / 1000;
+        if (seconds <= 1) {
+            progress = false;
+        } else {
+            ++StallTicks;
+            // Slow intervals get two intervals' worth of ticks before a tick counts.
+            progress = 2 * seconds > StallTicks;
+        }
+    } else {
+        StallTicks = 0;
+    }
+
+    if (AutoReconnect && !progress && ReconnectState >= 0) {
+        if (++ReconnectState == kStalledTicksBeforeReconnect) {
+            ReconnectState = -1;
+            Connect1Click(); // disconnects
+            m_timers.TimerConnect.SetEnabled(true);
+        }
+    } else {
+        ReconnectState = 0;
+        ReconnectAttempts = 0;
+    }
+}
+
+void ConnectionManager::NoteLoopCount()
+{
+    if (m_thread)
+        LastSeenLoopCount = m_thread->LoopCount();
+}
+
+void ConnectionManager::TimerConnectTimer()
+{
+    m_timers.TimerConnect.SetEnabled(false);
+    Connect1Click(); // connects, with a search when that is configured
+    m_memo.AddEventLine("AutoReconnect executed.");
+    ReconnectState = 0;
+    if (++ReconnectAttempts == kReconnectAttempts) {
+        ReconnectState = -99;
+        m_memo.AddEventLine("FATAL: maximum number of reconnect attempt has been made. Check cable and Inverter.");
+    }
+}
+
+void ConnectionManager::SetMeasuringInterval(int intervalMs)
+{
+    m_timers.Timer1.SetInterval(intervalMs);
+    m_control.IntervalMs = intervalMs;
+}
+
+void ConnectionManager::WakeAcquisition()
+{
+    if (m_thread)
+        m_thread->Resume();
+}
+
+void ConnectionManager::ShutdownAcquisition()
+{
+    m_control.HoldAcquisition = false;
+    SetMeasuringInterval(1000);
+    if (!m_thread)
+        return;
+    m_thread->Resume();
+    m_thread->Terminate();
+    if (m_thread->WaitFor() == ReadPlot::kReturnValue)
+        m_thread.reset();
+}
+
+} // namespace quorvane

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "acquisition/AcquisitionSteps.h"
+#include "acquisition/CyclePacer.h"
+#include "acquisition/DataRead.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace quorvane {
+
+class Clock;
+class CoreTimer;
+class EventMemo;
+class TComm;
+struct LinkState;
+struct MeasurementRecord;
+struct OutputRequests;
+struct TDati;
+
+// What the window shows of the connection.
+struct ConnectionView {
+    std::string Connect1Caption = "Connect"; // "Disconnect" while connected or connecting
+    std::string Label1 = "---";
+    bool Connect1Enabled = true;
+    bool TestEnabled = true;                 // the "Test mode" box; disabled while connected
+};
+
+// The timers the connection starts and stops.
+struct ConnectionTimers {
+    CoreTimer& Timer;        // the one-second supervisor tick
+    CoreTimer& Timer1;       // the measuring interval
+    CoreTimer& Timer3;       // log sampling
+    CoreTimer& TimerConnect; // the reconnect five seconds after the watchdog disconnected
+};
+
+// Finds the inverter (on the configured port or by searching COM1..COM29), connects, starts
+// the acquisition thread and the timers, disconnects, and reconnects after a stall.
+// Thread ownership: the core thread. It owns the acquisition thread.
+class ConnectionManager {
+public:
+    using PacerFactory = std::function<std::unique_ptr<CyclePacer>()>;
+
+    static constexpr int kStalledTicksBeforeReconnect = 8;
+    static constexpr int kReconnectAttempts = 6;
+    static constexpr int kReconnectDelayMs = 5000;
+    static constexpr int kTestModeLogIntervalMs = 200;
+
+    ConnectionManager(TComm& comm, InverterQueries& queries, AcquisitionSteps& steps, MeasurementRecord& record,
+                      EventMemo& memo, LinkState& link, OutputRequests& requests, AcquisitionControl& control,
+                      const TDati& settings, const Clock& clock, ConnectionTimers timers, PacerFactory makePacer);
+    ~ConnectionManager();
+
+    // "Connect"/"Disconnect": connects when not connected, disconnects otherwise.
+    void Connect1Click();
+    // "Check": a presence check with a verdict line.
+    void Button1Click();
+    // The "Test mode" box was ticked or cleared.
+    void TestClick(bool ticked);
+    // Reconnect attempt, five seconds after the watchdog disconnected.
+    void TimerConnectTimer();
+
+    // The supervisor tick's watchdog step: a thread whose cycle count stands still for too
+    // long has the link taken down and, when allowed, reconnected.
+    void Watchdog();
+    // The supervisor tick's last step: remembers the cycle count it saw.
+    void NoteLoopCount();
+
+    // The measuring interval: Timer1's interval and the pause between two cycles.
+    void SetMeasuringInterval(int intervalMs);
+    // A page request in requested-by-web mode: one more cycle.
+    void WakeAcquisition();
+    // At exit: the thread is woken, runs one last cycle and ends; this returns after that.
+    void ShutdownAcquisition();
+
+    [[nodiscard]] const ConnectionView& View() const { return m_view; }
+    [[nodiscard]] ReadPlot* Thread() const { return m_thread.get(); }
+    [[nodiscard]] int ThreadsCreated() const { return m_threadsCreated; }
+
+    // The display refresh that follows a connect.
+    std::function<void()> RefreshDisplay;
+
+    // Watchdog state, shared with the supervisor tick.
+    bool AutoReconnect = false; // the applied "AutoReConnect" setting
+    int StallTicks = 0;
+    int LastSeenLoopCount = 0;
+    int ReconnectState = 0;     // stalled ticks counted; -1 reconnect pending; -99 given up
+    int ReconnectAttempts = 0;
+
+private:
+    enum class Outcome { NotFound, OpenFailed, NoInverter, Connected };
+
+    void connect();
+    void disconnect();
+    Outcome searchPorts();
+    Outcome openConfiguredPort();
+    void connected();
+    void failed(const std::string& line);
+    void replaceThread();
+    void newThread();
+    void setTimers(bool enabled);
+
+    TComm& m_comm;
+    InverterQueries& m_queries;
+    AcquisitionSteps& m_steps;
+    MeasurementRecord& m_record;
+    EventMemo& m_memo;
+    LinkState& m_link;
+    OutputRequests& m_requests;
+    AcquisitionControl& m_control;
+    const TDati& m_settings;
+    const Clock& m_clock;
+    ConnectionTimers m_timers;
+    PacerFactory m_makePacer;
+
+    ConnectionView m_view;
+    std::unique_ptr<ReadPlot> m_thread;
+    int m_threadsCreated = 0;
+};
+
+} // namespace quorvane

@@ -1,0 +1,63 @@
+#include "monitor/CycleSteps.h"
+
+#include "inverter/MeasurementRecord.h"
+#include "inverter/OutputRequests.h"
+#include "core/Clock.h"
+#include "core/LocaleFormats.h"
+#include "inverter/LinkState.h"
+#include "inverter/Wincom.h"
+#include "monitor/ComputedValues.h"
+
+namespace quorvane {
+
+CycleSteps::CycleSteps(TComm& comm, InverterQueries& queries, ComputedValues& computed, MeasurementRecord& record,
+                       OutputRequests& requests, const LinkState& link, const Clock& clock, const LocaleFormats& formats)
+    : m_comm(comm)
+    , m_queries(queries)
+    , m_computed(computed)
+    , m_record(record)
+    , m_requests(requests)
+    , m_link(link)
+    , m_clock(clock)
+    , m_formats(formats)
+{
+}
+
+void CycleSteps::PurgeAndQueryMainValues()
+{
+    m_comm.Purge();
+    m_queries.QueryMainValues();
+}
+
+void CycleSteps::PurgeAndQueryMode()
+{
+    m_comm.Purge();
+    m_queries.QueryMode();
+}
+
+void CycleSteps::ComputeValues()
+{
+    m_computed.Integrate(m_record, m_link.Test);
+}
+
+void CycleSteps::StampReading()
+{
+    if (!m_record.ModeValid || !m_record.ValuesValid)
+        return;
+    const QDateTime now = m_clock.now();
+    m_record.LastReadingStamp = m_formats.shortDate(now.date()) + " - " + m_formats.longTime(now.time()) + RefreshNote;
+}
+
+void CycleSteps::ServePriority(OutputPriority priority)
+{
+    m_queries.SetOutputPriority(priority);
+}
+
+void CycleSteps::PurgeAndQueryRatedInfo()
+{
+    m_comm.Purge();
+    m_queries.QueryRatedInfo();
+    m_requests.Button8Enabled = true;
+}
+
+} // namespace quorvane

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "acquisition/AcquisitionSteps.h"
+
+#include <string>
+
+namespace quorvane {
+
+class Clock;
+class LocaleFormats;
+class TComm;
+struct ComputedValues;
+struct LinkState;
+struct MeasurementRecord;
+struct OutputRequests;
+
+// The acquisition steps as the core performs them: the port purges, the queries, the energy
+// integration and the reading stamp.
+// Thread ownership: the core thread (the acquisition thread only hands the steps over).
+class CycleSteps final : public AcquisitionSteps {
+public:
+    CycleSteps(TComm& comm, InverterQueries& queries, ComputedValues& computed, MeasurementRecord& record,
+               OutputRequests& requests, const LinkState& link, const Clock& clock, const LocaleFormats& formats);
+
+    void PurgeAndQueryMainValues() override;
+    void PurgeAndQueryMode() override;
+    void ComputeValues() override;
+    void StampReading() override;
+    void ServePriority(OutputPriority priority) override;
+    void PurgeAndQueryRatedInfo() override;
+
+    // The web refresh note that ends every reading stamp, for example " (Refresh = 2 sec.)".
+    std::string RefreshNote;
+
+private:
+    TComm& m_comm;
+    InverterQueries& m_queries;
+    ComputedValues& m_computed;
+    MeasurementRecord& m_record;
+    OutputRequests& m_requests;
+    const LinkState& m_link;
+    const Clock& m_clock;
+    const LocaleFormats& m_formats;
+};
+
+} // namespace quorvane
