@@ -6,7 +6,7 @@
 #include "core/LocaleFormats.h"
 #include "inverter/LinkState.h"
 #include "inverter/Wincom.h"
-#include "monitor/ComputedValues.h"
+#include "monitor/EnergyIntegration.h"
 
 namespace quorvane {
 
@@ -37,7 +37,7 @@ void CycleSteps::PurgeAndQueryMode()
 
 void CycleSteps::ComputeValues()
 {
-    m_computed.Integrate(m_record, m_link.Test);
+    Integrate(m_computed, m_record, m_link.Test);
 }
 
 void CycleSteps::StampReading()

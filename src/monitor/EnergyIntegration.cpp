@@ -1,11 +1,11 @@
-#include "monitor/ComputedValues.h"
+#include "monitor/EnergyIntegration.h"
 
 #include "inverter/MeasurementRecord.h"
 #include "core/NumberText.h"
 
 namespace quorvane {
 
-void ComputedValues::Integrate(const MeasurementRecord& record, bool testMode)
+void Integrate(ComputedValues& values, const MeasurementRecord& record, bool testMode)
 {
     if (!record.ValuesValid)
         return;
@@ -18,22 +18,15 @@ void ComputedValues::Integrate(const MeasurementRecord& record, bool testMode)
     const double step = record.SecondsSincePrevPoll;
 
     const double solarIncrement = current * batteryVoltage * (step / 3600) * 0.001;
-    Aux1 += solarIncrement;
-    Aux2 = current * batteryVoltage;
+    values.Aux1 += solarIncrement;
+    values.Aux2 = current * batteryVoltage;
     if (record.Flow.ModeText == "Line (bypass)" || testMode) {
-        Aux3 += (step / 3600) * apparentPower * 0.001;
+        values.Aux3 += (step / 3600) * apparentPower * 0.001;
         const double lineIncrement = (step / 3600) * activePower * 0.001;
-        Aux4 += lineIncrement;
-        Aux6 += lineIncrement;
+        values.Aux4 += lineIncrement;
+        values.Aux6 += lineIncrement;
     }
-    Aux5 += solarIncrement;
-}
-
-void ComputedValues::DailyReset()
-{
-    Aux1 = 0.0;
-    Aux3 = 0.0;
-    Aux4 = 0.0;
+    values.Aux5 += solarIncrement;
 }
 
 } // namespace quorvane

@@ -1,5 +1,5 @@
 #include "inverter/MeasurementRecord.h"
-#include "monitor/ComputedValues.h"
+#include "monitor/EnergyIntegration.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ TEST(ComputedValues, IntegratesSolarAlwaysAndLineOnlyInBypassOrTestMode)
     };
     for (const auto& c : cases) {
         ComputedValues values;
-        values.Integrate(c.record, c.testMode);
+        Integrate(values, c.record, c.testMode);
         EXPECT_DOUBLE_EQ(values.Aux1, c.aux1) << c.name;
         EXPECT_DOUBLE_EQ(values.Aux2, c.aux2) << c.name;
         EXPECT_DOUBLE_EQ(values.Aux3, c.aux3) << c.name;
@@ -77,7 +77,7 @@ TEST(ComputedValues, TheStepIsTheTimeSinceTheLastValidReading)
         record.ValuesValid = poll.valid;
         if (poll.valid)
             record.UpdatePollTiming(start.addMSecs(poll.afterStartMs));
-        values.Integrate(record, false);
+        Integrate(values, record, false);
         EXPECT_EQ(record.SecondsSincePrevPoll, poll.step) << poll.name;
         if (poll.valid)
             expectedSolar += 500 * poll.step / 3600 * 0.001;
