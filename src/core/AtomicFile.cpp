@@ -14,6 +14,7 @@ const char* toString(FileWriteError error)
     switch (error) {
     case FileWriteError::None: return "no error";
     case FileWriteError::CreateTemporary: return "the temporary file could not be created";
+    case FileWriteError::Open: return "the file could not be opened";
     case FileWriteError::Write: return "the temporary file could not be written";
     case FileWriteError::Flush: return "the temporary file could not be flushed to disk";
     case FileWriteError::Rename: return "the temporary file could not replace the old file";
@@ -55,7 +56,14 @@ void syncFolder(const std::string& folder)
     }
 }
 
+bool (*g_beforeRename)(const std::string&) = nullptr;
+
 } // namespace
+
+void SetBeforeRenameHookForTests(bool (*hook)(const std::string& path))
+{
+    g_beforeRename = hook;
+}
 
 FileWriteError WriteFileAtomically(const std::string& path, std::string_view content)
 {
@@ -72,6 +80,8 @@ FileWriteError WriteFileAtomically(const std::string& path, std::string_view con
     else if (::fsync(fd) != 0)
         result = FileWriteError::Flush;
     ::close(fd);
+    if (result == FileWriteError::None && g_beforeRename != nullptr && !g_beforeRename(path))
+        return FileWriteError::Rename; // the "crash": the temporary file stays, as it would
     if (result == FileWriteError::None && ::rename(temporary.c_str(), path.c_str()) != 0)
         result = FileWriteError::Rename;
     if (result != FileWriteError::None) {
@@ -80,6 +90,27 @@ FileWriteError WriteFileAtomically(const std::string& path, std::string_view con
     }
     syncFolder(folderOf(path));
     return FileWriteError::None;
+}
+
+
+FileWriteError AppendDurably(const std::string& path, std::string_view line)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return FileWriteError::Open;
+    std::string content;
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    char last = '\n';
+    if (size > 0 && ::pread(fd, &last, 1, size - 1) == 1 && last != '\n')
+        content = "\r\n";
+    content += line;
+    FileWriteError result = FileWriteError::None;
+    if (!writeAll(fd, content))
+        result = FileWriteError::Write;
+    else if (::fsync(fd) != 0)
+        result = FileWriteError::Flush;
+    ::close(fd);
+    return result;
 }
 
 } // namespace quorvane

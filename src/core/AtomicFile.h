@@ -5,7 +5,7 @@
 
 namespace quorvane {
 
-enum class FileWriteError { None, CreateTemporary, Write, Flush, Rename };
+enum class FileWriteError { None, CreateTemporary, Open, Write, Flush, Rename };
 
 [[nodiscard]] const char* toString(FileWriteError error);
 
@@ -15,5 +15,15 @@ enum class FileWriteError { None, CreateTemporary, Write, Flush, Rename };
 // file.
 // On any failure the old file is untouched and the temporary file is removed.
 [[nodiscard]] FileWriteError WriteFileAtomically(const std::string& path, std::string_view content);
+
+// Appends `line` (ended by the caller) to the file, creating it when missing, and flushes it to
+// disk before returning: an appended row counts as written only once it is on disk. A file
+// whose last line was cut off (by a power cut during an earlier append) gets its line ended
+// first, so the new row never runs into the broken one.
+[[nodiscard]] FileWriteError AppendDurably(const std::string& path, std::string_view line);
+
+// For crash tests only: called after the temporary file is on disk and before the rename;
+// returning false stops the write right there, as a crash at that moment would.
+void SetBeforeRenameHookForTests(bool (*hook)(const std::string& path));
 
 } // namespace quorvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace quorvane {
@@ -11,6 +13,11 @@ namespace quorvane {
 // reply), a text with two points, or a lone ".". The reply rules let only digits and "."
 // through, so 0 is the reading of "nothing usable here" and never stops a cycle.
 [[nodiscard]] double TextToDouble(std::string_view text);
+// The strict reading, for files where a value that is not a number is an error to report.
+[[nodiscard]] std::optional<double> ParseNumber(std::string_view text);
+// Fixed-point with exactly three decimals and "." ("12.345", "0.000"), as logs, totals and
+// panels show energies.
+[[nodiscard]] std::string FormatFixed3(double value);
 [[nodiscard]] int TextToInt(std::string_view text);
 
 } // namespace quorvane
