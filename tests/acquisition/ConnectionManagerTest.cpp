@@ -16,7 +16,7 @@
 #include "core/ManualClock.h"
 #include "inverter/PosixSerialPort.h"
 #include "inverter/Wincom.h"
-#include "monitor/ComputedValues.h"
+#include "core/ComputedValues.h"
 
 #include <QDir>
 #include <QTemporaryDir>
