@@ -1,0 +1,261 @@
+#include "records/LogBook.h"
+
+#include "config/Settings.h"
+#include "core/AtomicFile.h"
+#include "core/EventMemo.h"
+#include "core/LocaleFormats.h"
+#include "core/NumberText.h"
+#include "core/UserNotifier.h"
+#include "core/ComputedValues.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <optional>
+
+namespace quorvane {
+
+namespace {
+
+constexpr int kTotalsFields = 4;
+
+bool fileExists(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The whole file, or nothing when it cannot be opened or read.
+std::optional<std::string> readFile(const std::string& path)
+{
+    if (!fileExists(path))
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return std::nullopt;
+    return content;
+}
+
+// The last non-empty line of a text.
+std::string_view lastLine(std::string_view content)
+{
+    while (!content.empty() && (content.back() == '\n' || content.back() == '\r'))
+        content.remove_suffix(1);
+    const auto start = content.rfind('\n');
+    return start == std::string_view::npos ? content : content.substr(start + 1);
+}
+
+// A reading that stops at the first bad field; what was read before it stays.
+class ReadError {};
+
+double numberOrThrow(std::string_view text)
+{
+    const auto value = ParseNumber(text);
+    if (!value)
+        throw ReadError{};
+    return *value;
+}
+
+} // namespace
+
+LogBook::LogBook(std::string base, const TDati& settings, ComputedValues& computed, EventMemo& memo,
+                 const LocaleFormats& formats, UserNotifier& person)
+    : m_tree(std::move(base), person)
+    , m_settings(settings)
+    , m_values(computed)
+    , m_memo(memo)
+    , m_formats(formats)
+    , m_person(person)
+{
+}
+
+void LogBook::StartUp(const QDate& today)
+{
+    m_tree.CreateLogRoot();
+    m_tree.RollEnergyLogName(today);
+    m_tree.RollBasicLogName(today);
+    m_tree.RollEventLogName(today);
+    m_tree.RollComputedLogName(today);
+    m_tree.SetTotalsPath();
+    LoadTotals(today);
+    LoadEventLog();
+    ReloadBasicList();
+    ReloadComputedList();
+    ReloadEnergyList(today);
+}
+
+void LogBook::reportFileError(const std::string& path, const char* what)
+{
+    m_memo.AddEventLine(std::string("Error writing ") + path + ": " + what + ".");
+}
+
+void LogBook::writeDayLog(LogList& list, const std::string& path)
+{
+    const FileWriteError error = WriteFileAtomically(path, list.FileText());
+    if (error != FileWriteError::None)
+        reportFileError(path, toString(error));
+}
+
+void LogBook::WriteBasicLog(const QDate& day)
+{
+    m_tree.EnsureDayLogName(DayLog::Basic, day);
+    writeDayLog(m_basic, m_tree.BasicLogPath());
+}
+
+void LogBook::WriteComputedLog(const QDate& day)
+{
+    m_tree.EnsureDayLogName(DayLog::Computed, day);
+    writeDayLog(m_computed, m_tree.ComputedLogPath());
+}
+
+void LogBook::AppendSampledRows(const QDate& day)
+{
+    const std::pair<bool, std::pair<LogList*, DayLog>> logs[] = {
+        {m_settings.LogBasic, {&m_basic, DayLog::Basic}},
+        {m_settings.LogComputed, {&m_computed, DayLog::Computed}},
+    };
+    for (const auto& [enabled, target] : logs) {
+        const auto [list, log] = target;
+        if (!enabled || list->RowCount() == 0)
+            continue;
+        m_tree.EnsureDayLogName(log, day);
+        const std::string& path = log == DayLog::Basic ? m_tree.BasicLogPath() : m_tree.ComputedLogPath();
+        const FileWriteError error = AppendDurably(path, list->LastRowLine());
+        if (error != FileWriteError::None)
+            reportFileError(path, toString(error));
+    }
+}
+
+void LogBook::AppendEnergyRow(const QDate& day)
+{
+    const std::string row = m_formats.shortDate(day) + "," + FormatFixed3(m_values.Aux1) + ","
+                            + FormatFixed3(m_values.Aux3) + "," + FormatFixed3(m_values.Aux4) + ","
+                            + FormatFixed3(m_values.Aux5) + "," + FormatFixed3(m_values.Aux6) + "\r\n";
+    if (AppendDurably(m_tree.EnergyLogPath(), row) != FileWriteError::None)
+        m_person.showWarning("Error writing Energy Log.");
+}
+
+void LogBook::SaveEventLog(const QDate& day)
+{
+    m_tree.EnsureDayLogName(DayLog::Event, day);
+    const FileWriteError error = m_memo.SaveToFile(m_tree.EventLogPath());
+    if (error != FileWriteError::None)
+        reportFileError(m_tree.EventLogPath(), toString(error));
+}
+
+bool LogBook::LoadEventLog()
+{
+    return fileExists(m_tree.EventLogPath()) && m_memo.LoadFromFile(m_tree.EventLogPath());
+}
+
+std::string LogBook::ComputedHeading() const
+{
+    return "Computed values ( [A] and [B] from " + m_totalsStartDate + " )";
+}
+
+bool LogBook::LoadTotals(const QDate& today)
+{
+    const auto content = readFile(m_tree.TotalsPath());
+    if (!content) {
+        m_totalsStartDate = m_formats.shortDate(today);
+        return false;
+    }
+    try {
+        // Whole lines; the last one wins.
+        const auto fields = LogList::SplitFields(lastLine(*content), kTotalsFields);
+        m_totalsStartDate = std::string(fields[0]);
+        if (fields.size() < kTotalsFields)
+            throw ReadError{};
+        m_values.Aux5 = numberOrThrow(fields[2]);
+        m_values.Aux6 = numberOrThrow(fields[3]);
+    } catch (const ReadError&) {
+        m_person.showWarning("Error reading Total Energy Log.");
+        m_memo.AddEventLine("Error reading Total Energy Log.");
+        return false;
+    }
+    return true;
+}
+
+void LogBook::SaveTotals(const QDate& today)
+{
+    const std::string todayText = m_formats.shortDate(today);
+    if (m_totalsStartDate.empty())
+        m_totalsStartDate = todayText;
+    const std::string start = fileExists(m_tree.TotalsPath()) ? m_totalsStartDate : todayText;
+    const std::string line =
+        start + "," + todayText + "," + FormatFixed3(m_values.Aux5) + "," + FormatFixed3(m_values.Aux6) + "\r\n";
+    if (WriteFileAtomically(m_tree.TotalsPath(), line) != FileWriteError::None)
+        m_person.showWarning("Error writing Total Energy Log.");
+}
+
+bool LogBook::ReloadBasicList()
+{
+    m_basic.ClearRows();
+    if (!fileExists(m_tree.BasicLogPath()))
+        return false;
+    const auto content = readFile(m_tree.BasicLogPath());
+    if (!content) {
+        m_person.showWarning("Error reading Variables Log.");
+        return false;
+    }
+    m_basic.Load(*content);
+    VAR names;
+    std::copy(m_settings.BasicCaptions.begin(), m_settings.BasicCaptions.end(), names.Values.begin());
+    m_basic.SetColumnNames(names);
+    return true;
+}
+
+bool LogBook::ReloadComputedList()
+{
+    m_computed.ClearRows();
+    const auto content = readFile(m_tree.ComputedLogPath());
+    if (!content)
+        return false;
+    m_computed.Load(*content);
+    VAR_COMP names;
+    std::copy(m_settings.Aux.begin(), m_settings.Aux.end(), names.Values.begin());
+    m_computed.SetColumnNames(names);
+    return true;
+}
+
+void LogBook::SetEnergyCaption()
+{
+    m_energy.SetCaption("Month = " + m_tree.MonthText() + " (updated at midnight)");
+}
+
+bool LogBook::ReloadEnergyList(const QDate& today)
+{
+    m_energy.ClearRows();
+    const auto content = readFile(m_tree.EnergyLogPath());
+    if (!content)
+        return false;
+    m_energy.SetColumnNames(std::vector<std::string>{"Date", "Sol. Energy", "Line. Energy (app)", "Line Energy (act)",
+                                                     "Total Solar Energy", "Total Line Energy"});
+    SetEnergyCaption();
+    m_energy.Load(*content);
+    try {
+        const std::string_view last = lastLine(*content);
+        if (last.empty())
+            return true;
+        const auto fields = LogList::SplitFields(last, m_energy.ColumnCount());
+        const auto date = m_formats.parseShortDate(fields[0]);
+        if (!date)
+            throw ReadError{};
+        // The day's energies resume from the last row of today (the one a close wrote).
+        if (*date == today && fields.size() >= 4 && !fields[1].empty()) {
+            m_values.Aux1 = numberOrThrow(fields[1]);
+            m_values.Aux3 = numberOrThrow(fields[2]);
+            m_values.Aux4 = numberOrThrow(fields[3]);
+        }
+    } catch (const ReadError&) {
+        m_person.showWarning("Error reading Energy log file.");
+        m_memo.AddEventLine("Error reading Energy log file.");
+        return false;
+    }
+    return true;
+}
+
+} // namespace quorvane

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "records/LogList.h"
+#include "records/LogTree.h"
+
+#include <QDate>
+
+#include <string>
+
+namespace quorvane {
+
+class EventMemo;
+class LocaleFormats;
+class UserNotifier;
+struct ComputedValues;
+struct TDati;
+
+// The records the system keeps: the three log lists, the day and month log files, the event
+// log and the energy totals. Every rewrite of a file goes through an atomic replace and every
+// append is on disk before it counts, so a power cut never costs a household its history.
+// A write that fails leaves the previous file as it was and is reported; the caller goes on.
+//
+// Thread ownership: the core thread.
+class LogBook {
+public:
+    LogBook(std::string base, const TDati& settings, ComputedValues& computed, EventMemo& memo,
+            const LocaleFormats& formats, UserNotifier& person);
+
+    // At start-up: the "Log" root, today's names, the totals, the event memo, then the lists.
+    void StartUp(const QDate& today);
+
+    // The day lists written out whole, as the log of `day`.
+    void WriteBasicLog(const QDate& day);
+    void WriteComputedLog(const QDate& day);
+    // One energy row for `day` with the daily and total energies as they stand.
+    void AppendEnergyRow(const QDate& day);
+    void SaveEventLog(const QDate& day);
+    bool LoadEventLog();
+    // The newest sampled rows put on disk at once, each while its log is enabled.
+    void AppendSampledRows(const QDate& day);
+
+    bool LoadTotals(const QDate& today);
+    void SaveTotals(const QDate& today);
+    bool ReloadBasicList();
+    bool ReloadComputedList();
+    bool ReloadEnergyList(const QDate& today);
+
+    // "Computed values ( [A] and [B] from " + start date + " )".
+    [[nodiscard]] std::string ComputedHeading() const;
+    [[nodiscard]] const std::string& TotalsStartDate() const { return m_totalsStartDate; }
+
+    [[nodiscard]] LogTree& Tree() { return m_tree; }
+    [[nodiscard]] LogList& BasicList() { return m_basic; }
+    [[nodiscard]] LogList& ComputedList() { return m_computed; }
+    [[nodiscard]] LogList& EnergyList() { return m_energy; }
+    // "Month = " + month + " (updated at midnight)"
+    void SetEnergyCaption();
+
+private:
+    void writeDayLog(LogList& list, const std::string& path);
+    void reportFileError(const std::string& path, const char* what);
+
+    LogTree m_tree;
+    const TDati& m_settings;
+    ComputedValues& m_values;
+    EventMemo& m_memo;
+    const LocaleFormats& m_formats;
+    UserNotifier& m_person;
+    LogList m_basic{16, "VariablesList"};
+    LogList m_computed{7, "ComputedList"};
+    LogList m_energy{6, "ListEnergy"};
+    std::string m_totalsStartDate;
+};
+
+} // namespace quorvane
