@@ -223,7 +223,7 @@ void ConnectionManager::Watchdog()
         StallTicks = 0;
     }
 
-    if (AutoReconnect && !progress && ReconnectState >= 0) {
+    if (m_settings.AutoReConnect && !progress && ReconnectState >= 0) {
         if (++ReconnectState == kStalledTicksBeforeReconnect) {
             ReconnectState = -1;
             Connect1Click(); // disconnects

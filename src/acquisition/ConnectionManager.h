@@ -81,8 +81,8 @@ public:
     // The display refresh that follows a connect.
     std::function<void()> RefreshDisplay;
 
-    // Watchdog state, shared with the supervisor tick.
-    bool AutoReconnect = false; // the applied "AutoReConnect" setting
+    // Watchdog state, shared with the supervisor tick. Reconnecting is allowed by the
+    // "AutoReConnect" setting as it stands.
     int StallTicks = 0;
     int LastSeenLoopCount = 0;
     int ReconnectState = 0;     // stalled ticks counted; -1 reconnect pending; -99 given up

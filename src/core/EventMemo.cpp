@@ -6,7 +6,9 @@
 
 #include <QThread>
 
+#include <charconv>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace quorvane {
@@ -78,9 +80,95 @@ void EventMemo::drainPosted()
         append(std::move(line));
 }
 
+namespace {
+
+constexpr std::string_view kAddressStart = "[ipstart]";
+constexpr std::string_view kAddressEnd = "[ipend]";
+constexpr std::string_view kCountStart = "[CS]";
+constexpr std::string_view kCountEnd = "[CE]";
+
+// The client address a web request line names, if it is one.
+std::optional<std::string> addressOf(const std::string& line)
+{
+    const auto start = line.find(kAddressStart);
+    const auto end = line.find(kAddressEnd);
+    if (start == std::string::npos || end == std::string::npos || start > end)
+        return std::nullopt;
+    const auto first = start + kAddressStart.size();
+    return line.substr(first, end - first);
+}
+
+// The request count of a web request line; a count that does not read as a number (an
+// edited event log file) counts as 0, so the next request shows 1.
+int countOf(const std::string& line)
+{
+    const auto start = line.find(kCountStart);
+    const auto end = start == std::string::npos ? std::string::npos : line.find(kCountEnd, start);
+    if (end == std::string::npos)
+        return 0;
+    int count = 0;
+    const char* first = line.data() + start + kCountStart.size();
+    const auto [last, error] = std::from_chars(first, line.data() + end, count);
+    return error == std::errc{} && last == line.data() + end ? count : 0;
+}
+
+std::string webRequestText(const std::string& stamp, const std::string& address, int count)
+{
+    return stamp + std::string(kAddressStart) + address + std::string(kAddressEnd) + " requested webpage "
+           + std::string(kCountStart) + std::to_string(count) + std::string(kCountEnd);
+}
+
+} // namespace
+
+void EventMemo::LogWebRequest(const std::string& address, const std::string& stamp)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    drainPosted();
+    const auto found = m_webLines.find(address);
+    if (found == m_webLines.end()) {
+        AddEventLine(webRequestText(stamp, address, 1));
+        return;
+    }
+    const int count = countOf(m_lines[found->second]);
+    removeLine(found->second);
+    // Later requests: the bare text, with no time prefix and no trailing blank.
+    append(webRequestText(stamp, address, count + 1));
+}
+
+void EventMemo::removeLine(size_t index)
+{
+    if (const auto address = addressOf(m_lines[index]); address) {
+        const auto entry = m_webLines.find(*address);
+        if (entry != m_webLines.end() && entry->second == index)
+            m_webLines.erase(entry);
+    }
+    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(index));
+    for (auto& [address, lineIndex] : m_webLines)
+        if (lineIndex > index)
+            --lineIndex;
+    if (index < m_firstUnpublished) {
+        --m_firstUnpublished;
+        emit lineRemoved(static_cast<qsizetype>(index));
+    }
+}
+
+void EventMemo::indexWebLine(size_t index)
+{
+    if (const auto address = addressOf(m_lines[index]); address)
+        m_webLines.emplace(*address, index); // the first line of an address is the one that counts
+}
+
+void EventMemo::rebuildWebIndex()
+{
+    m_webLines.clear();
+    for (size_t index = 0; index < m_lines.size(); ++index)
+        indexWebLine(index);
+}
+
 void EventMemo::append(std::string line)
 {
     m_lines.push_back(std::move(line));
+    indexWebLine(m_lines.size() - 1);
     if (!m_publishScheduled) {
         m_publishScheduled = true;
         QMetaObject::invokeMethod(this, &EventMemo::publishPending, Qt::QueuedConnection);
@@ -103,6 +191,7 @@ void EventMemo::Clear()
     Q_ASSERT(QThread::currentThread() == thread());
     drainPosted();
     m_lines.clear();
+    m_webLines.clear();
     m_firstUnpublished = 0;
     emit reset({});
 }
@@ -142,6 +231,7 @@ bool EventMemo::LoadFromFile(const std::string& path)
         lines.push_back(std::move(line));
     }
     m_lines = std::move(lines);
+    rebuildWebIndex();
     m_firstUnpublished = m_lines.size();
     emit reset(toStringList(m_lines, 0));
     // Lines posted while loading are kept after the loaded ones rather than lost.

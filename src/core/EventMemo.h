@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quorvane {
@@ -41,6 +42,11 @@ public:
     // "Clear>>": asks first; any answer but No empties the memo. The event log file is kept.
     void ClearAfterConfirmation(UserNotifier& person);
 
+    // A page request from `address`, stamped `stamp`: the address's own line moves to the end
+    // of the memo with its count raised by one ("...[CS]2[CE]"), or a first line is added.
+    // Finding the address's line takes constant time, however long the memo is.
+    void LogWebRequest(const std::string& address, const std::string& stamp);
+
     [[nodiscard]] const std::vector<std::string>& Lines() const { return m_lines; }
     // The lines each followed by CR LF: the content of an event log file.
     [[nodiscard]] std::string Text() const;
@@ -50,6 +56,7 @@ public:
 
 signals:
     void linesAppended(qsizetype firstIndex, const QStringList& lines);
+    void lineRemoved(qsizetype index);
     void reset(const QStringList& lines);
 
 private:
@@ -57,11 +64,17 @@ private:
     void append(std::string line);
     void drainPosted();
     void publishPending();
+    void removeLine(size_t index);
+    void indexWebLine(size_t index);
+    void rebuildWebIndex();
 
     const Clock& m_clock;
     const LocaleFormats& m_formats;
     std::vector<std::string> m_lines;
     size_t m_firstUnpublished = 0;
+    // Address -> index of its web request line. Few addresses, so shifting their indexes
+    // after a removal is cheap.
+    std::unordered_map<std::string, size_t> m_webLines;
     bool m_publishScheduled = false;
 
     std::mutex m_postedMutex;

@@ -311,7 +311,7 @@ TEST_F(ConnectionTest, TheWatchdogDisconnectsAStalledLinkAndReconnectsOnce)
     const std::string node = QDir(folder.path()).filePath("ttyUSB0").toStdString();
     ASSERT_EQ(::symlink(inverter.DevicePath().c_str(), node.c_str()), 0);
     settings.Ports[1] = node;
-    manager.AutoReconnect = true;
+    settings.AutoReConnect = true;
     manager.Connect1Click();
     ASSERT_TRUE(link.LinkConnected);
     untilPaused(); // the thread now sits in its pause: no more cycles
@@ -348,7 +348,7 @@ TEST_F(ConnectionTest, TheWatchdogDisconnectsAStalledLinkAndReconnectsOnce)
 
 TEST_F(ConnectionTest, SixFruitlessReconnectsEndWithTheFatalLine)
 {
-    manager.AutoReconnect = true;
+    settings.AutoReConnect = true;
     manager.Connect1Click();
     untilPaused();
     auto tick = [this] {
@@ -374,7 +374,7 @@ TEST_F(ConnectionTest, SixFruitlessReconnectsEndWithTheFatalLine)
 
 TEST_F(ConnectionTest, ATickThatSeesProgressResetsTheReconnectCount)
 {
-    manager.AutoReconnect = true;
+    settings.AutoReConnect = true;
     manager.Connect1Click();
     untilPaused();
     manager.Watchdog();

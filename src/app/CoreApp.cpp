@@ -1,0 +1,238 @@
+#include "app/CoreApp.h"
+
+#include "core/Clock.h"
+#include "core/UserNotifier.h"
+#include "monitor/DisplayRefresh.h"
+#include "web/WebForms.h"
+
+#include <charconv>
+#include <optional>
+
+namespace quorvane {
+
+namespace {
+
+// The log sampling interval of an "UpdateLog" choice; nothing for a choice out of range.
+std::optional<int> logIntervalMs(int updateLog)
+{
+    // 5 and 15 minutes are 350 000 and 950 000 ms, as they always were.
+    static constexpr std::array<int, 8> kIntervals = {60000, 120000, 350000, 600000, 950000, 1200000, 1800000, 3600000};
+    if (updateLog < 0 || updateLog >= static_cast<int>(kIntervals.size()))
+        return std::nullopt;
+    return kIntervals[static_cast<size_t>(updateLog)];
+}
+
+std::optional<long> wholeNumber(const std::string& text)
+{
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, UserNotifier& person, QObject* parent)
+    : QObject(parent)
+    , m_options(std::move(options))
+    , m_clock(clock)
+    , m_person(person)
+    , m_formats(m_options.LocaleName)
+    , m_live(clock.now().date())
+    , m_edit(clock.now().date())
+    , m_memo(clock, m_formats)
+    , m_comm(opener, person)
+    , m_queries(m_comm, m_record, m_memo, m_link, m_requests, clock)
+    , m_steps(m_comm, m_queries, m_computed, m_record, m_requests, m_link, clock, m_formats)
+    , m_timer(m_options.Timers, 1000)
+    , m_timer1(m_options.Timers, 1000)
+    , m_timer3(m_options.Timers, 1000)
+    , m_timerConnect(m_options.Timers, ConnectionManager::kReconnectDelayMs)
+    , m_connection(m_comm, m_queries, m_steps, m_record, m_memo, m_link, m_requests, m_control, m_live, clock,
+                   ConnectionTimers{m_timer, m_timer1, m_timer3, m_timerConnect}, m_options.MakePacer)
+    , m_logs(m_options.LogBase, m_live, m_computed, m_memo, m_formats, person)
+    , m_mail(m_live, m_memo, clock, m_options.MailRoutes)
+    , m_dispatcher(*this, m_pages, clock, m_formats, this)
+    , m_server([this](const HttpRequest& request, HttpRespond respond) { m_dispatcher.Handle(request, std::move(respond)); },
+               m_options.HttpThreads)
+{
+    // The settings, with the log interval set as soon as its choice is known.
+    m_live = LoadSettings(m_options.SettingsPath, m_formats, clock.now().date());
+    m_edit = m_live;
+    ApplyLogInterval();
+    m_comm.SetPortMap(PortMap(m_live.Ports));
+
+    // Today's names, the totals, today's event log, the day's lists.
+    const QDate today = clock.now().date();
+    m_logs.StartUp(today);
+    m_labels.GroupBox2 = m_logs.ComputedHeading();
+    m_pages.SetComputedHeading(m_logs.ComputedHeading());
+    ApplySettings();
+}
+
+CoreApp::~CoreApp()
+{
+    m_server.Stop();
+}
+
+void CoreApp::ApplyLogInterval()
+{
+    if (m_link.Test) {
+        m_timer3.SetInterval(ConnectionManager::kTestModeLogIntervalMs);
+        return;
+    }
+    if (const auto interval = logIntervalMs(m_live.UpdateLog))
+        m_timer3.SetInterval(*interval);
+}
+
+bool CoreApp::RestartWebServer()
+{
+    // Stopping cannot fail here, so "Failed to DE-activate WEB server." is never needed.
+    m_server.Stop();
+    const auto port = wholeNumber(m_live.HttpPort);
+    if (!port)
+        return false;
+    const auto started = *port >= 0 && *port <= 65535 ? m_server.Start(static_cast<std::uint16_t>(*port))
+                                                      : HttpServer::StartError::Other;
+    if (started != HttpServer::StartError::None) {
+        m_memo.AddEventLine("Failed to activate WEB server.");
+        if (started == HttpServer::StartError::PermissionDenied)
+            m_memo.AddEventLine("Port " + m_live.HttpPort
+                                + " may only be opened with administrator rights on this system: choose a port "
+                                  "above 1023 in the settings.");
+    }
+    return true;
+}
+
+void CoreApp::SetServerEnabled(bool enabled)
+{
+    if (!enabled) {
+        m_server.Stop();
+        return;
+    }
+    const auto port = wholeNumber(m_live.HttpPort);
+    if (port && *port >= 0 && *port <= 65535)
+        (void)m_server.Start(static_cast<std::uint16_t>(*port));
+}
+
+void CoreApp::ApplySettings()
+{
+    // 1. The web server, on the port as it now reads. A port that is no number ends here,
+    //    with the server stopped and nothing shown.
+    if (!RestartWebServer())
+        return;
+
+    // 2. The measuring interval, keeping whether the timer runs.
+    const bool measuring = m_timer1.Enabled();
+    m_timer1.SetEnabled(false);
+    if (const int interval = MeasuringIntervalMs(m_live.MeasTime); interval > 0)
+        m_connection.SetMeasuringInterval(interval);
+    m_timer1.SetEnabled(measuring);
+
+    // 3. The log interval, likewise, and the reconnect choice as applied.
+    const bool sampling = m_timer3.Enabled();
+    m_timer3.SetEnabled(false);
+    ApplyLogInterval();
+    m_autoReconnectCopy = m_live.AutoReConnect;
+    m_timer3.SetEnabled(sampling);
+
+    // 4-7. Page labels and the window's captions.
+    m_pages.ApplyPageLabels(m_live);
+    m_labels.ComputedCaptions = m_live.Aux;
+    m_labels.ComputedUnits = m_live.UnitAux;
+    m_labels.BasicCaptions = m_live.BasicCaptions;
+
+    // 8. The refresh header and the note that ends every reading stamp.
+    m_steps.RefreshNote = m_pages.ApplyRefreshChoice(m_live.RefreshWeb);
+
+    // 9. The requested-by-web box; its handler runs when its state changes.
+    if (m_reqByWebBox != m_live.ReqByWeb)
+        ReqByWebClick(m_live.ReqByWeb);
+    emit stateChanged();
+}
+
+void CoreApp::ReqByWebClick(bool ticked)
+{
+    m_reqByWebBox = ticked;
+    m_control.ReqByWeb = ticked;
+    if (ticked) {
+        if (m_live.AutoReConnect) {
+            m_memo.AddEventLine("**Warning** by selecting the option *requested by web* the option *AutoReconnect* "
+                                "has been disabled.");
+            m_live.AutoReConnect = false;
+        }
+        m_memo.AddEventLine("Setting RequestByWeb option.");
+    } else {
+        if (m_autoReconnectCopy) {
+            m_edit.AutoReConnect = true;
+            m_live.AutoReConnect = true;
+        }
+        m_connection.WakeAcquisition();
+        m_memo.AddEventLine("Leaving RequestByWeb option.");
+    }
+    m_live.ReqByWeb = ticked;
+    m_edit.ReqByWeb = ticked;
+    emit stateChanged();
+}
+
+void CoreApp::TestClick(bool ticked)
+{
+    m_connection.TestClick(ticked);
+    emit stateChanged();
+}
+
+void CoreApp::RefreshDisplay()
+{
+    quorvane::RefreshDisplay(m_record, m_computed, m_display, m_pages);
+    m_pages.Publish();
+    emit stateChanged();
+}
+
+void CoreApp::LogWebRequest(const std::string& address, const std::string& stamp)
+{
+    m_memo.LogWebRequest(address, stamp);
+    if (m_reqByWebBox)
+        m_connection.WakeAcquisition(); // one more cycle when the thread waits; nothing otherwise
+}
+
+void CoreApp::saveSettings()
+{
+    const FileWriteError error = SaveSettings(m_options.SettingsPath, m_live);
+    if (error != FileWriteError::None)
+        m_memo.AddEventLine("Error writing " + m_options.SettingsPath + ": " + toString(error) + ".");
+}
+
+bool CoreApp::ApplyTimerForm(const TimerFormPost& post)
+{
+    bool error = false;
+    const QDate today = m_clock.now().date();
+    for (size_t timer = 0; timer < 4; ++timer) {
+        m_live.TimerEnabled[timer] = post.Enabled[timer];
+        m_edit.TimerEnabled[timer] = post.Enabled[timer];
+        if (!post.Times[timer])
+            continue; // neither field was posted
+        const auto& times = *post.Times[timer];
+        if (!times) {
+            error = true;
+            continue;
+        }
+        m_live.TimeOn[timer] = QDateTime(today, times->first);
+        m_live.TimeOff[timer] = QDateTime(today, times->second);
+        m_edit.TimeOn[timer] = m_live.TimeOn[timer];
+        m_edit.TimeOff[timer] = m_live.TimeOff[timer];
+        saveSettings();
+    }
+    emit stateChanged();
+    return error;
+}
+
+void CoreApp::ApplyOutputs(const std::array<bool, 8>& requested)
+{
+    for (size_t output = 0; output < m_outputs.size(); ++output) {
+        if (!IsTimerBoundOutput(static_cast<int>(output), m_live))
+            m_outputs[output] = requested[output];
+    }
+}
+
+} // namespace quorvane

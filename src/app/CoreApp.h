@@ -1,0 +1,149 @@
+#pragma once
+
+#include "acquisition/AcquisitionSteps.h"
+#include "acquisition/ConnectionManager.h"
+#include "config/Settings.h"
+#include "core/ComputedValues.h"
+#include "core/CoreTimer.h"
+#include "core/DisplayTexts.h"
+#include "core/EventMemo.h"
+#include "core/LocaleFormats.h"
+#include "inverter/InverterQueries.h"
+#include "inverter/LinkState.h"
+#include "inverter/MeasurementRecord.h"
+#include "inverter/OutputRequests.h"
+#include "inverter/Wincom.h"
+#include "mail/MailSender.h"
+#include "monitor/CycleSteps.h"
+#include "records/LogBook.h"
+#include "web/HttpServer.h"
+#include "web/RequestDispatcher.h"
+#include "web/WebPages.h"
+
+#include <QObject>
+
+#include <array>
+#include <memory>
+#include <string>
+
+namespace quorvane {
+
+class Clock;
+class SerialOpener;
+class UserNotifier;
+
+// The captions of the main window that the settings give.
+struct WindowLabels {
+    std::array<std::string, 15> BasicCaptions;
+    std::array<std::string, 6> ComputedCaptions;
+    std::array<std::string, 6> ComputedUnits;
+    std::string GroupBox2; // "Computed values ( [A] and [B] from ... )"
+};
+
+// Everything the program does, without its widgets: it owns every long-lived object of the
+// core and runs the handlers the window and the web forward to it.
+//
+// Thread ownership: the object and everything it owns live on the core thread, except the
+// threads it owns (acquisition, mail, web server I/O), which reach it only as their headers say.
+class CoreApp final : public QObject, private WebCore {
+    Q_OBJECT
+public:
+    struct Options {
+        std::string SettingsPath;          // the executable's path with ".INI"
+        std::string LogBase;               // the folder holding "Log" (the current one when empty)
+        std::string LocaleName;            // empty: the user's
+        CoreTimer::Drive Timers = CoreTimer::Drive::EventLoop;
+        ConnectionManager::PacerFactory MakePacer; // empty: real time
+        MailSender::Routes MailRoutes;
+        int HttpThreads = 2;
+    };
+
+    CoreApp(Options options, const Clock& clock, SerialOpener& opener, UserNotifier& person, QObject* parent = nullptr);
+    ~CoreApp() override;
+
+    // Makes the applied settings effective: web server, timer intervals, labels, refresh,
+    // requested-by-web box.
+    void ApplySettings();
+    void ApplyLogInterval();
+    // Stops the server and starts it on [Http] Port; false when the port is no number (the
+    // server then stays stopped).
+    bool RestartWebServer();
+    // "Disable HTTP": starts or stops the server at once.
+    void SetServerEnabled(bool enabled);
+    // The "Read variables only when requested by web" box was ticked or cleared.
+    void ReqByWebClick(bool ticked);
+    void TestClick(bool ticked);
+    void RefreshDisplay() override;
+
+    [[nodiscard]] TDati& LiveDati() { return m_live; }
+    [[nodiscard]] TDati& EditDati() { return m_edit; }
+    [[nodiscard]] EventMemo& Memo() { return m_memo; }
+    [[nodiscard]] MeasurementRecord& Record() { return m_record; }
+    [[nodiscard]] ComputedValues& Computed() { return m_computed; }
+    [[nodiscard]] const DisplayTexts& Display() const { return m_display; }
+    [[nodiscard]] const WindowLabels& Labels() const { return m_labels; }
+    [[nodiscard]] LinkState& Link() { return m_link; }
+    [[nodiscard]] OutputRequests& Requests() { return m_requests; }
+    [[nodiscard]] ConnectionManager& Connection() { return m_connection; }
+    [[nodiscard]] InverterQueries& Queries() { return m_queries; }
+    [[nodiscard]] LogBook& Logs() { return m_logs; }
+    [[nodiscard]] MailSender& Mail() { return m_mail; }
+    [[nodiscard]] WebPages& Pages() { return m_pages; }
+    [[nodiscard]] HttpServer& WebServer() { return m_server; }
+    [[nodiscard]] CoreTimer& Timer() { return m_timer; }
+    [[nodiscard]] CoreTimer& Timer1() { return m_timer1; }
+    [[nodiscard]] CoreTimer& Timer3() { return m_timer3; }
+    [[nodiscard]] CoreTimer& TimerConnect() { return m_timerConnect; }
+    [[nodiscard]] bool ReqByWebBox() const { return m_reqByWebBox; }
+    [[nodiscard]] bool FAutoReconnect() const { return m_autoReconnectCopy; }
+    [[nodiscard]] const std::array<bool, 8>& Outputs() const { return m_outputs; }
+    [[nodiscard]] const std::string& RefreshNote() const { return m_steps.RefreshNote; }
+    [[nodiscard]] const std::string& SettingsPath() const { return m_options.SettingsPath; }
+
+signals:
+    // Any state the window shows may have changed.
+    void stateChanged();
+
+private:
+    // WebCore: requests handed to the core thread.
+    void LogWebRequest(const std::string& address, const std::string& stamp) override;
+    [[nodiscard]] std::string WebPassword() const override { return m_live.Password; }
+    bool ApplyTimerForm(const TimerFormPost& post) override;
+    void ApplyOutputs(const std::array<bool, 8>& requested) override;
+    [[nodiscard]] std::vector<std::string> MemoLines() const override { return m_memo.Lines(); }
+
+    void saveSettings();
+
+    Options m_options;
+    const Clock& m_clock;
+    UserNotifier& m_person;
+    LocaleFormats m_formats;
+    TDati m_live;
+    TDati m_edit;
+    EventMemo m_memo;
+    MeasurementRecord m_record;
+    ComputedValues m_computed;
+    DisplayTexts m_display;
+    WindowLabels m_labels;
+    LinkState m_link;
+    OutputRequests m_requests;
+    AcquisitionControl m_control;
+    TComm m_comm;
+    InverterQueries m_queries;
+    CycleSteps m_steps;
+    CoreTimer m_timer;
+    CoreTimer m_timer1;
+    CoreTimer m_timer3;
+    CoreTimer m_timerConnect;
+    ConnectionManager m_connection;
+    LogBook m_logs;
+    MailSender m_mail;
+    WebPages m_pages;
+    RequestDispatcher m_dispatcher;
+    HttpServer m_server;
+    bool m_reqByWebBox = false;
+    bool m_autoReconnectCopy = false; // FAutoReconnect: the setting as last applied
+    std::array<bool, 8> m_outputs{};
+};
+
+} // namespace quorvane

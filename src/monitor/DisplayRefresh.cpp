@@ -1,0 +1,38 @@
+#include "monitor/DisplayRefresh.h"
+
+#include "core/ComputedValues.h"
+#include "core/DisplayTexts.h"
+#include "core/NumberText.h"
+#include "inverter/MeasurementRecord.h"
+#include "web/WebPages.h"
+
+namespace quorvane {
+
+void RefreshDisplay(const MeasurementRecord& record, const ComputedValues& computed, DisplayTexts& display,
+                    WebPages& pages)
+{
+    display.Basic = {record.AcVoltage,
+                     record.AcFrequency,
+                     record.PvInputVoltage,
+                     record.PvInputCurrent,
+                     record.BatteryVoltage + "[" + record.SccBatteryVoltage + "]",
+                     record.BatteryCapacity,
+                     record.ChargingCurrent,
+                     record.DischargeCurrent,
+                     record.OutputFrequency,
+                     record.OutputVoltage,
+                     record.OutputApparentPower,
+                     record.OutputActivePower,
+                     record.LoadPercent,
+                     record.HeatSinkTemperature,
+                     record.BusVoltage};
+    display.Computed = {FormatFixed3(computed.Aux1), FormatFixed3(computed.Aux2), FormatFixed3(computed.Aux3),
+                        FormatFixed3(computed.Aux4), FormatFixed3(computed.Aux5), FormatFixed3(computed.Aux6)};
+    display.Panel22 = record.Flow.ModeText;
+    display.Panel23 = record.Flow.ChargeStateText;
+    display.Panel24 = record.Flow.LoadSourcePlain;
+    display.Panel4 = record.Flow.OutputPriorityText;
+    pages.UpdatePageValues(display, record.Flow, record.LastReadingStamp);
+}
+
+} // namespace quorvane
