@@ -144,28 +144,34 @@ void ReadPlot::execute()
     m_stepChanged.notify_all();
 }
 
-void ReadPlot::cycle()
+void RunAcquisitionCycle(AcquisitionSteps& steps, OutputRequests& requests,
+                         const std::function<void(const std::function<void()>&)>& handOff)
 {
-    handOff([this] { m_steps.PurgeAndQueryMainValues(); });
-    handOff([this] { m_steps.PurgeAndQueryMode(); });
-    handOff([this] { m_steps.ComputeValues(); });
-    handOff([this] { m_steps.StampReading(); });
+    handOff([&] { steps.PurgeAndQueryMainValues(); });
+    handOff([&] { steps.PurgeAndQueryMode(); });
+    handOff([&] { steps.ComputeValues(); });
+    handOff([&] { steps.StampReading(); });
     // Fixed order: SBU, utility, solar, then the rated information.
     const std::pair<std::atomic<bool>*, OutputPriority> priorities[] = {
-        {&m_requests.SetSbuRequest, OutputPriority::SBU},
-        {&m_requests.SetUtiRequest, OutputPriority::UtilityFirst},
-        {&m_requests.SetSolRequest, OutputPriority::SolarFirst},
+        {&requests.SetSbuRequest, OutputPriority::SBU},
+        {&requests.SetUtiRequest, OutputPriority::UtilityFirst},
+        {&requests.SetSolRequest, OutputPriority::SolarFirst},
     };
     for (const auto& [request, priority] : priorities) {
         if (*request) {
-            handOff([this, priority = priority] { m_steps.ServePriority(priority); });
+            handOff([&steps, priority = priority] { steps.ServePriority(priority); });
             *request = false; // a request made again while it was served is served with it
         }
     }
-    if (m_requests.StatusRequest) {
-        handOff([this] { m_steps.PurgeAndQueryRatedInfo(); });
-        m_requests.StatusRequest = false;
+    if (requests.StatusRequest) {
+        handOff([&] { steps.PurgeAndQueryRatedInfo(); });
+        requests.StatusRequest = false;
     }
+}
+
+void ReadPlot::cycle()
+{
+    RunAcquisitionCycle(m_steps, m_requests, [this](const std::function<void()>& step) { handOff(step); });
 }
 
 } // namespace quorvane

@@ -16,6 +16,13 @@ namespace quorvane {
 
 struct OutputRequests;
 
+// One acquisition cycle: the four steps, then the pending requests in their fixed order (SBU,
+// utility, solar, rated information). `handOff` runs a step where the steps must run (on the
+// core thread) and returns when it is done; the acquisition thread uses its hand-off, a test
+// that steps the cycle itself calls the step directly.
+void RunAcquisitionCycle(AcquisitionSteps& steps, OutputRequests& requests,
+                         const std::function<void(const std::function<void()>&)>& handOff);
+
 // ReadPlot paces all inverter traffic. Its worker thread does no inverter work itself: it
 // hands each step of a cycle to the core thread and waits for it, serves the pending
 // priority and status requests in their fixed order, counts the cycle, pauses for the

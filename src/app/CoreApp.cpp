@@ -53,10 +53,21 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
                    ConnectionTimers{m_timer, m_timer1, m_timer3, m_timerConnect}, m_options.MakePacer)
     , m_logs(m_options.LogBase, m_live, m_computed, m_memo, m_formats, person)
     , m_mail(m_live, m_memo, clock, m_options.MailRoutes)
+    , m_outbox(m_options.Outbox != nullptr ? *m_options.Outbox : static_cast<MailOutbox&>(m_mail))
+    , m_events(m_record, m_live, m_memo, m_outbox, m_pages)
+    , m_dayChange(m_live, m_logs, m_computed, m_display, m_memo, m_record, m_outbox, m_formats)
+    , m_supervisor(clock, m_formats, m_live, m_requests, m_connection, m_memo, m_dayChange, m_events)
+    , m_sampler(clock, m_formats, m_live, m_display, m_logs, m_timer1, m_timer3, m_supervisor.DayReference())
     , m_dispatcher(*this, m_pages, clock, m_formats, this)
     , m_server([this](const HttpRequest& request, HttpRespond respond) { m_dispatcher.Handle(request, std::move(respond)); },
                m_options.HttpThreads)
 {
+    m_supervisor.RefreshDisplay = [this] { RefreshDisplay(); };
+    m_supervisor.SetReqByWebBox = [this](bool ticked) { SetReqByWebBox(ticked); };
+    m_timer.SetHandler([this] { m_supervisor.TimerTimer(); });
+    m_timer1.SetHandler([this] { m_sampler.Timer1Timer(); });
+    m_timer3.SetHandler([this] { m_sampler.Timer3Timer(); });
+
     // The settings, with the log interval set as soon as its choice is known.
     m_live = LoadSettings(m_options.SettingsPath, m_formats, clock.now().date());
     m_edit = m_live;
@@ -147,9 +158,14 @@ void CoreApp::ApplySettings()
     m_steps.RefreshNote = m_pages.ApplyRefreshChoice(m_live.RefreshWeb);
 
     // 9. The requested-by-web box; its handler runs when its state changes.
-    if (m_reqByWebBox != m_live.ReqByWeb)
-        ReqByWebClick(m_live.ReqByWeb);
+    SetReqByWebBox(m_live.ReqByWeb);
     emit stateChanged();
+}
+
+void CoreApp::SetReqByWebBox(bool ticked)
+{
+    if (m_reqByWebBox != ticked)
+        ReqByWebClick(ticked);
 }
 
 void CoreApp::ReqByWebClick(bool ticked)

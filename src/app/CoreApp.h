@@ -15,6 +15,10 @@
 #include "inverter/Wincom.h"
 #include "mail/MailSender.h"
 #include "monitor/CycleSteps.h"
+#include "monitor/DayChange.h"
+#include "monitor/EnergyFlowEvents.h"
+#include "monitor/LogSampler.h"
+#include "monitor/Supervisor.h"
 #include "records/LogBook.h"
 #include "web/HttpServer.h"
 #include "web/RequestDispatcher.h"
@@ -55,6 +59,8 @@ public:
         CoreTimer::Drive Timers = CoreTimer::Drive::EventLoop;
         ConnectionManager::PacerFactory MakePacer; // empty: real time
         MailSender::Routes MailRoutes;
+        // Where notices go instead of the mail sender (a recorder in tests); null: the sender.
+        MailOutbox* Outbox = nullptr;
         int HttpThreads = 2;
     };
 
@@ -73,6 +79,8 @@ public:
     // The "Read variables only when requested by web" box was ticked or cleared.
     void ReqByWebClick(bool ticked);
     void TestClick(bool ticked);
+    // Sets the requested-by-web box; its click handler runs when the state changes.
+    void SetReqByWebBox(bool ticked);
     void RefreshDisplay() override;
 
     [[nodiscard]] TDati& LiveDati() { return m_live; }
@@ -89,6 +97,11 @@ public:
     [[nodiscard]] LogBook& Logs() { return m_logs; }
     [[nodiscard]] MailSender& Mail() { return m_mail; }
     [[nodiscard]] WebPages& Pages() { return m_pages; }
+    [[nodiscard]] Supervisor& Tick() { return m_supervisor; }
+    [[nodiscard]] LogSampler& Sampler() { return m_sampler; }
+    [[nodiscard]] EnergyFlowEvents& FlowEvents() { return m_events; }
+    [[nodiscard]] CycleSteps& Steps() { return m_steps; }
+    [[nodiscard]] OutputRequests& RequestState() { return m_requests; }
     [[nodiscard]] HttpServer& WebServer() { return m_server; }
     [[nodiscard]] CoreTimer& Timer() { return m_timer; }
     [[nodiscard]] CoreTimer& Timer1() { return m_timer1; }
@@ -138,7 +151,12 @@ private:
     ConnectionManager m_connection;
     LogBook m_logs;
     MailSender m_mail;
+    MailOutbox& m_outbox;
     WebPages m_pages;
+    EnergyFlowEvents m_events;
+    DayChange m_dayChange;
+    Supervisor m_supervisor;
+    LogSampler m_sampler;
     RequestDispatcher m_dispatcher;
     HttpServer m_server;
     bool m_reqByWebBox = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/MailOutbox.h"
 #include "mail/MxResolver.h"
 
 #include <QObject>
@@ -28,7 +29,7 @@ struct TDati;
 //
 // Thread ownership: the object lives on the core thread, which calls every public function.
 // It owns the mail thread and joins it (after the mails already asked for) when destroyed.
-class MailSender final : public QObject {
+class MailSender final : public QObject, public MailOutbox {
     Q_OBJECT
 public:
     struct Routes {
@@ -41,7 +42,7 @@ public:
 
     // Queues one notice; true when it was queued. `reportProgress` shows its outcome in the
     // settings dialog's progress text (the test mail).
-    bool SendMail(const std::string& body, bool reportProgress, const std::string& attachment);
+    bool SendMail(const std::string& body, bool reportProgress, const std::string& attachment) override;
     // "Send Test Email": disables the button, says it is trying, sends the test message.
     void SendTestMail(const std::string& attachment);
 

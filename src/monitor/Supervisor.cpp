@@ -1,0 +1,106 @@
+#include "monitor/Supervisor.h"
+
+#include "acquisition/ConnectionManager.h"
+#include "config/Settings.h"
+#include "core/Clock.h"
+#include "core/EventMemo.h"
+#include "core/LocaleFormats.h"
+#include "inverter/OutputRequests.h"
+#include "monitor/DayChange.h"
+#include "monitor/EnergyFlowEvents.h"
+
+namespace quorvane {
+
+namespace {
+
+constexpr size_t kTimerA = 0;
+constexpr size_t kTimerB = 1;
+
+} // namespace
+
+Supervisor::Supervisor(const Clock& clock, const LocaleFormats& formats, TDati& settings, OutputRequests& requests,
+                       ConnectionManager& connection, EventMemo& memo, DayChange& dayChange, EnergyFlowEvents& events)
+    : m_clock(clock)
+    , m_formats(formats)
+    , m_settings(settings)
+    , m_requests(requests)
+    , m_connection(connection)
+    , m_memo(memo)
+    , m_dayChange(dayChange)
+    , m_events(events)
+{
+    // The first tick compares with the moment the program started.
+    const QDateTime now = clock.now();
+    m_tickClock = now.time();
+    m_prevTickClock = m_tickClock;
+    m_dayReference = now;
+    m_panel3 = formats.dateTime(now);
+}
+
+bool Supervisor::Fires(const QTime& switchTime, const QTime& previousTick, const QTime& tick)
+{
+    return tick >= switchTime && previousTick < switchTime;
+}
+
+void Supervisor::TimerTimer()
+{
+    // 1. The tick's clock.
+    m_tickTime = m_clock.now();
+    m_prevTickClock = m_tickClock;
+    m_tickClock = m_tickTime.time();
+    m_panel3 = m_formats.dateTime(m_tickTime);
+
+    // 2. Every 350 ticks the rated information is read again.
+    if (++m_tickCount == kTicksBetweenStatusRequests) {
+        m_tickCount = 0;
+        m_requests.StatusRequest = true;
+    }
+
+    // 3.-4. Display refresh, watchdog.
+    if (RefreshDisplay)
+        RefreshDisplay();
+    m_connection.Watchdog();
+
+    // 5.-6. Timers A and B; C and D never fire.
+    runTimers();
+
+    // 7. The day change, with the day that ended taken from the reference.
+    if (m_tickTime.date() != m_dayReference.date()) {
+        m_dayChange.Run(m_dayReference, m_tickTime);
+        m_dayReference = m_tickTime;
+    }
+
+    // 8.-9. Events; the cycle count this tick saw.
+    m_events.ReportEnergyFlowEvents(m_formats.dateTime(m_tickTime));
+    m_connection.NoteLoopCount();
+}
+
+void Supervisor::runTimers()
+{
+    if (m_settings.TimerEnabled[kTimerA]) {
+        if (Fires(m_settings.TimeOn[kTimerA].time(), m_prevTickClock, m_tickClock)) {
+            if (SetReqByWebBox)
+                SetReqByWebBox(true);
+            m_settings.ReqByWeb = true;
+            m_memo.AddEventLine(" Timer ON ");
+        }
+        if (Fires(m_settings.TimeOff[kTimerA].time(), m_prevTickClock, m_tickClock)) {
+            if (SetReqByWebBox)
+                SetReqByWebBox(false);
+            m_settings.ReqByWeb = false;
+            m_memo.AddEventLine(" Timer OFF ");
+        }
+    }
+    if (m_settings.TimerEnabled[kTimerB]) {
+        if (Fires(m_settings.TimeOn[kTimerB].time(), m_prevTickClock, m_tickClock)) {
+            m_requests.SetSolRequest = true;
+            m_memo.AddEventLine(" Timer SOL/SBU ON ( set SOL )");
+        }
+        if (Fires(m_settings.TimeOff[kTimerB].time(), m_prevTickClock, m_tickClock)) {
+            m_requests.SetSbuRequest = true;
+            m_memo.AddEventLine(" Timer SOL/SBU OFF ( set SBU )");
+        }
+    }
+}
+
+} // namespace quorvane

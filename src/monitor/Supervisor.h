@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDateTime>
+
+#include <functional>
+#include <string>
+
+namespace quorvane {
+
+class Clock;
+class ConnectionManager;
+class DayChange;
+class EnergyFlowEvents;
+class EventMemo;
+class LocaleFormats;
+struct OutputRequests;
+struct TDati;
+
+// The one-second supervisor tick: the system's clock. It refreshes the display, watches the
+// acquisition thread, fires the daily timers A and B, runs the day change at midnight and has
+// the energy-flow events reported.
+// Thread ownership: the core thread.
+class Supervisor {
+public:
+    static constexpr int kTicksBetweenStatusRequests = 350;
+
+    Supervisor(const Clock& clock, const LocaleFormats& formats, TDati& settings, OutputRequests& requests,
+               ConnectionManager& connection, EventMemo& memo, DayChange& dayChange, EnergyFlowEvents& events);
+
+    // The tick's nine steps, in order.
+    void TimerTimer();
+
+    // A switch time fires on the tick whose clock is at or after it while the previous tick's
+    // was before it, compared as times of day to the millisecond: at most once a day, never at
+    // 00:00:00, and every time passed while the tick was stopped fires on its first tick.
+    [[nodiscard]] static bool Fires(const QTime& switchTime, const QTime& previousTick, const QTime& tick);
+
+    std::function<void()> RefreshDisplay;
+    // Ticks or clears the requested-by-web box (its click handler runs on a change).
+    std::function<void(bool)> SetReqByWebBox;
+
+    [[nodiscard]] const QDateTime& DayReference() const { return m_dayReference; }
+    [[nodiscard]] const std::string& Panel3() const { return m_panel3; }
+    [[nodiscard]] int TickCount() const { return m_tickCount; }
+
+private:
+    void runTimers();
+
+    const Clock& m_clock;
+    const LocaleFormats& m_formats;
+    TDati& m_settings;
+    OutputRequests& m_requests;
+    ConnectionManager& m_connection;
+    EventMemo& m_memo;
+    DayChange& m_dayChange;
+    EnergyFlowEvents& m_events;
+
+    QDateTime m_tickTime;
+    QTime m_tickClock;
+    QTime m_prevTickClock;
+    QDateTime m_dayReference;
+    int m_tickCount = 0;
+    std::string m_panel3;
+};
+
+} // namespace quorvane
