@@ -1,5 +1,6 @@
 // The mail sender against real servers on loopback, started here: an SMTP server that
 // reports every message it takes, and dnsmasq answering MX questions for test domains.
+#include "ChildProcess.h"
 #include "GatedPacer.h"
 #include "config/Settings.h"
 #include "core/EventMemo.h"
@@ -11,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -31,43 +31,38 @@ namespace {
 // The loopback SMTP server; every message it takes arrives as one JSON object.
 class SmtpServer {
 public:
-    explicit SmtpServer(const QStringList& options = {})
+    explicit SmtpServer(const std::vector<std::string>& options = {})
+        : m_process("/usr/bin/python3", [&] {
+              std::vector<std::string> arguments{QUORVANE_SMTP_SERVER_SCRIPT};
+              arguments.insert(arguments.end(), options.begin(), options.end());
+              return arguments;
+          }())
     {
-        m_process.start("/usr/bin/python3", QStringList{QUORVANE_SMTP_SERVER_SCRIPT} + options);
-        m_process.waitForStarted(10000);
-        PumpUntil([this] {
-            m_process.waitForReadyRead(10);
-            return m_process.canReadLine() || m_process.state() == QProcess::NotRunning;
-        });
-        const QString banner = QString::fromUtf8(m_process.readLine()).trimmed();
-        if (banner.startsWith("PORT "))
-            m_port = static_cast<std::uint16_t>(banner.mid(5).toUInt());
+        const auto banner = m_process.ReadLine(20s);
+        if (banner && banner->starts_with("PORT "))
+            m_port = static_cast<std::uint16_t>(std::stoi(banner->substr(5)));
         else
-            ADD_FAILURE() << "the SMTP server did not start: " << m_process.readAllStandardError().toStdString();
-    }
-    ~SmtpServer()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
+            ADD_FAILURE() << "the SMTP server did not start";
     }
     [[nodiscard]] std::uint16_t Port() const { return m_port; }
     // The messages received so far.
     std::vector<QJsonObject> Messages()
     {
-        while (m_process.canReadLine())
-            m_messages.push_back(QJsonDocument::fromJson(m_process.readLine()).object());
+        while (const auto line = m_process.ReadLine(0ms))
+            m_messages.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(*line)).object());
         return m_messages;
     }
     bool WaitForMessages(size_t count)
     {
         return PumpUntil([&] {
-            m_process.waitForReadyRead(10);
-            return Messages().size() >= count;
+            if (const auto line = m_process.ReadLine(10ms))
+                m_messages.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(*line)).object());
+            return m_messages.size() >= count;
         });
     }
 
 private:
-    QProcess m_process;
+    fakes::ChildProcess m_process;
     std::uint16_t m_port = 0;
     std::vector<QJsonObject> m_messages;
 };
@@ -89,27 +84,22 @@ std::uint16_t freeUdpPort()
 // listens (127.0.0.2) and the other on 127.0.0.1; plain.test has no MX, only an address.
 class TestDns {
 public:
-    TestDns() : m_port(freeUdpPort())
+    TestDns()
+        : m_port(freeUdpPort())
+        , m_process("/usr/sbin/dnsmasq",
+                    {"--keep-in-foreground", "--no-resolv", "--no-hosts", "--conf-file=/dev/null", "--pid-file=",
+                     "--user=root", "--listen-address=127.0.0.1", "--bind-interfaces", "--port=" + std::to_string(m_port),
+                     "--mx-host=example.test,mx2.example.test,20", "--mx-host=example.test,mx1.example.test,10",
+                     "--host-record=mx1.example.test,127.0.0.2", "--host-record=mx2.example.test,127.0.0.1",
+                     "--host-record=plain.test,127.0.0.1"})
     {
-        m_process.start("/usr/sbin/dnsmasq",
-                        {"--keep-in-foreground", "--no-resolv", "--no-hosts", "--conf-file=/dev/null", "--pid-file=",
-                         "--user=root", "--listen-address=127.0.0.1", "--bind-interfaces",
-                         "--port=" + QString::number(m_port), "--mx-host=example.test,mx2.example.test,20",
-                         "--mx-host=example.test,mx1.example.test,10", "--host-record=mx1.example.test,127.0.0.2",
-                         "--host-record=mx2.example.test,127.0.0.1", "--host-record=plain.test,127.0.0.1"});
-        m_process.waitForStarted(10000);
         PumpUntil([this] { return !MailHostsFor("plain.test", Server()).empty(); }, 10s);
-    }
-    ~TestDns()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
     }
     [[nodiscard]] DnsServer Server() const { return {"127.0.0.1", m_port}; }
 
 private:
     std::uint16_t m_port;
-    QProcess m_process;
+    fakes::ChildProcess m_process;
 };
 
 class MailTest : public ::testing::Test {
@@ -202,7 +192,7 @@ TEST_F(MailTest, FailuresAreReportedAndTheButtonComesBack)
 {
     const struct {
         const char* name;
-        QStringList serverOptions;
+        std::vector<std::string> serverOptions;
         bool serverUp;
         const char* port; // empty: the server's
         const char* memoLine;
