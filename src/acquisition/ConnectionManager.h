@@ -25,6 +25,7 @@ struct ConnectionView {
     std::string Label1 = "---";
     bool Connect1Enabled = true;
     bool TestEnabled = true;                 // the "Test mode" box; disabled while connected
+    bool operator==(const ConnectionView&) const = default;
 };
 
 // The timers the connection starts and stops.

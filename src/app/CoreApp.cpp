@@ -68,6 +68,13 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     m_timer1.SetHandler([this] { m_sampler.Timer1Timer(); });
     m_timer3.SetHandler([this] { m_sampler.Timer3Timer(); });
 
+    connect(this, &CoreApp::stateChanged, this, &CoreApp::PublishSnapshot, Qt::QueuedConnection);
+    if (m_options.Timers == CoreTimer::Drive::EventLoop) {
+        m_publishTimer.setInterval(250);
+        connect(&m_publishTimer, &QTimer::timeout, this, &CoreApp::PublishSnapshot);
+        m_publishTimer.start();
+    }
+
     // The settings, with the log interval set as soon as its choice is known.
     m_live = LoadSettings(m_options.SettingsPath, m_formats, clock.now().date());
     m_edit = m_live;
@@ -85,6 +92,61 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
 CoreApp::~CoreApp()
 {
     m_server.Stop();
+}
+
+CoreSnapshot CoreApp::Snapshot() const
+{
+    CoreSnapshot snapshot;
+    snapshot.Display = m_display;
+    snapshot.Labels = m_labels;
+    snapshot.Connection = m_connection.View();
+    snapshot.Label51 = m_queries.Label51();
+    snapshot.Panel3 = m_supervisor.Panel3();
+    snapshot.LinkConnected = m_link.LinkConnected;
+    snapshot.TestMode = m_link.Test;
+    snapshot.ReqByWebBox = m_reqByWebBox;
+    snapshot.CommandButtons = {m_requests.Button5Enabled, m_requests.Button6Enabled, m_requests.Button7Enabled,
+                               m_requests.Button8Enabled};
+    return snapshot;
+}
+
+void CoreApp::PublishSnapshot()
+{
+    CoreSnapshot snapshot = Snapshot();
+    if (snapshot == m_published)
+        return;
+    m_published = snapshot;
+    emit snapshotChanged(m_published);
+}
+
+void CoreApp::CloseSequence()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    // 3. One last cycle, then the thread ends (its steps are served while waiting).
+    m_connection.ShutdownAcquisition();
+    // 4. The timers stop.
+    m_timer.SetEnabled(false);
+    m_timer1.SetEnabled(false);
+    m_timer3.SetEnabled(false);
+    m_timerConnect.SetEnabled(false);
+    // 5. The port closes.
+    if (m_link.LinkConnected && !m_link.Test)
+        m_comm.Close();
+    // 6. The logs and the totals, one last time; the daily values belong to the tick's day.
+    const QDate day = m_supervisor.DayReference().date();
+    if (m_live.LogEnergy)
+        m_logs.AppendEnergyRow(day);
+    if (m_live.LogBasic)
+        m_logs.WriteBasicLog(day);
+    if (m_live.LogEvent)
+        m_logs.SaveEventLog(day);
+    if (m_live.LogComputed)
+        m_logs.WriteComputedLog(day);
+    m_logs.SaveTotals(m_clock.now().date());
+    m_server.Stop();
+    emit closed();
 }
 
 void CoreApp::ApplyLogInterval()

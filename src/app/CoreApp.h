@@ -25,6 +25,7 @@
 #include "web/WebPages.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <array>
 #include <memory>
@@ -42,6 +43,22 @@ struct WindowLabels {
     std::array<std::string, 6> ComputedCaptions;
     std::array<std::string, 6> ComputedUnits;
     std::string GroupBox2; // "Computed values ( [A] and [B] from ... )"
+    bool operator==(const WindowLabels&) const = default;
+};
+
+// What the window shows, as one value the core hands to the GUI thread.
+struct CoreSnapshot {
+    DisplayTexts Display;
+    WindowLabels Labels;
+    ConnectionView Connection;
+    std::string Label51;
+    std::string Panel3;
+    bool LinkConnected = false;
+    bool TestMode = false;
+    bool ReqByWebBox = false;
+    std::array<bool, 4> CommandButtons{true, true, true, true}; // Button5..Button8
+
+    bool operator==(const CoreSnapshot&) const = default;
 };
 
 // Everything the program does, without its widgets: it owns every long-lived object of the
@@ -83,9 +100,18 @@ public:
     void SetReqByWebBox(bool ticked);
     void RefreshDisplay() override;
 
+    // The window's "Close" answered Yes: the acquisition ends after one last cycle, the timers
+    // stop, the port closes, the logs and the totals are written one last time.
+    void CloseSequence();
+    [[nodiscard]] CoreSnapshot Snapshot() const;
+    // Hands the snapshot to the window when it changed (checked a few times a second and
+    // after every forwarded action).
+    void PublishSnapshot();
+
     [[nodiscard]] TDati& LiveDati() { return m_live; }
     [[nodiscard]] TDati& EditDati() { return m_edit; }
     [[nodiscard]] EventMemo& Memo() { return m_memo; }
+    [[nodiscard]] UserNotifier& Person() { return m_person; }
     [[nodiscard]] MeasurementRecord& Record() { return m_record; }
     [[nodiscard]] ComputedValues& Computed() { return m_computed; }
     [[nodiscard]] const DisplayTexts& Display() const { return m_display; }
@@ -116,6 +142,8 @@ public:
 signals:
     // Any state the window shows may have changed.
     void stateChanged();
+    void snapshotChanged(const quorvane::CoreSnapshot& snapshot);
+    void closed();
 
 private:
     // WebCore: requests handed to the core thread.
@@ -162,6 +190,11 @@ private:
     bool m_reqByWebBox = false;
     bool m_autoReconnectCopy = false; // FAutoReconnect: the setting as last applied
     std::array<bool, 8> m_outputs{};
+    CoreSnapshot m_published;
+    QTimer m_publishTimer;
+    bool m_closed = false;
 };
 
 } // namespace quorvane
+
+Q_DECLARE_METATYPE(quorvane::CoreSnapshot)

@@ -25,6 +25,7 @@ struct DisplayTexts {
         Basic.fill("---");
         Computed.fill("---");
     }
+    bool operator==(const DisplayTexts&) const = default;
 };
 
 } // namespace quorvane

@@ -202,6 +202,13 @@ void EventMemo::ClearAfterConfirmation(UserNotifier& person)
         Clear();
 }
 
+void EventMemo::Republish()
+{
+    drainPosted();
+    m_firstUnpublished = m_lines.size();
+    emit reset(toStringList(m_lines, 0));
+}
+
 std::string EventMemo::Text() const
 {
     std::string text;

@@ -48,6 +48,8 @@ public:
     void LogWebRequest(const std::string& address, const std::string& stamp);
 
     [[nodiscard]] const std::vector<std::string>& Lines() const { return m_lines; }
+    // Sends the whole memo again (to a view that has just been attached).
+    void Republish();
     // The lines each followed by CR LF: the content of an event log file.
     [[nodiscard]] std::string Text() const;
     [[nodiscard]] FileWriteError SaveToFile(const std::string& path) const;

@@ -97,12 +97,39 @@ void LogList::ClearRows()
     m_rowStarts.shrink_to_fit();
     m_hiddenBegin = m_hiddenEnd = 0;
     m_firstUnpublished = 0;
-    emit reset();
+    emit reset({});
 }
 
 void LogList::SetCaption(std::string caption)
 {
     m_caption = std::move(caption);
+    publishLabels();
+}
+
+QStringList LogList::ShownRows() const
+{
+    QStringList rows;
+    rows.reserve(static_cast<qsizetype>(RowCount()));
+    for (size_t index = 0; index < RowCount(); ++index) {
+        const std::string_view text = rowText(storedIndex(index));
+        rows.append(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    return rows;
+}
+
+void LogList::Republish()
+{
+    m_firstUnpublished = RowCount();
+    emit reset(ShownRows());
+    publishLabels();
+}
+
+void LogList::publishLabels()
+{
+    QStringList names;
+    for (const auto& name : m_names)
+        names.append(QString::fromStdString(name));
+    emit labelsChanged(QString::fromStdString(m_caption), QString::fromStdString(m_linesText), names);
 }
 
 size_t LogList::Load(std::string_view content, size_t shown)
@@ -132,7 +159,8 @@ size_t LogList::Load(std::string_view content, size_t shown)
     m_hiddenEnd = m_rowStarts.size();
     m_firstUnpublished = RowCount();
     updateLinesText();
-    emit reset();
+    emit reset(ShownRows());
+    publishLabels();
     return RowCount();
 }
 
@@ -188,6 +216,7 @@ void LogList::publishPending()
     const auto first = static_cast<qsizetype>(m_firstUnpublished);
     m_firstUnpublished = RowCount();
     emit rowsAppended(first, rows);
+    publishLabels();
 }
 
 } // namespace quorvane

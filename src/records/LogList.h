@@ -82,9 +82,16 @@ public:
     // and anything after it is dropped.
     [[nodiscard]] static std::vector<std::string_view> SplitFields(std::string_view line, int columns);
 
+    // The shown rows as file lines (without their line ends), for a view that starts afresh.
+    [[nodiscard]] QStringList ShownRows() const;
+    // Sends the whole list again (to a view that has just been attached).
+    void Republish();
+
 signals:
     void rowsAppended(qsizetype firstIndex, const QStringList& rows);
-    void reset();
+    void reset(const QStringList& rows);
+    // Caption, "Lines = " text and column names, after they may have changed.
+    void labelsChanged(const QString& caption, const QString& linesText, const QStringList& columnNames);
 
 private:
     void addRow(const std::string& time, const std::string& date, std::span<const std::string> values);
@@ -94,6 +101,7 @@ private:
     [[nodiscard]] std::string_view rowText(size_t storedIndex) const;
     void updateLinesText();
     void publishPending();
+    void publishLabels();
 
     int m_columns;
     std::vector<std::string> m_names;

@@ -1,0 +1,429 @@
+#include "shell/MainWindow.h"
+
+#include "app/CoreHost.h"
+#include "shell/AboutBox.h"
+#include "shell/LogListWindow.h"
+#include "web/PageTemplates.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScrollBar>
+#include <QScreen>
+
+namespace quorvane {
+
+namespace {
+
+constexpr int kClientWidth = 844;
+constexpr int kClientHeight = 551;
+
+// The fifteen values in display order: panel name, caption label name, first caption, unit,
+// column (0 left, 1 right) and row.
+struct BasicRow {
+    const char* panel;
+    const char* caption;
+    const char* text;
+    const char* unit;
+    int column;
+    int row;
+};
+constexpr std::array<BasicRow, 15> kBasicRows = {{
+    {"Label4", "Label2", "AC Voltage", "V", 0, 1},
+    {"Label5", "Label3", "AC Frequency", "Hz", 0, 2},
+    {"Panel6", "Label6", "PV Input Voltage", "V", 0, 3},
+    {"Panel25", "Label47", "PV Input Current for battt", "A", 0, 4},
+    {"Panel7", "Label7", "Battery Voltage", "V", 0, 5},
+    {"Panel1", "Label8", "Battery Capacity", "%", 0, 6},
+    {"Panel5", "Label9", "Charging Current", "A", 0, 7},
+    {"Panel8", "Label10", "Battery Discharge Current", "A", 0, 8},
+    {"Panel13", "Label12", "Output Frequency", "Hz", 1, 2},
+    {"Panel15", "Label11", "Output Voltage", "V", 1, 1},
+    {"Panel12", "Label13", "Output Apparent Power", "VA", 1, 3},
+    {"Panel11", "Label14", "Output Active Power", "W", 1, 4},
+    {"Panel10", "Label15", "Load Percent", "%", 1, 5},
+    {"Panel9", "Label16", "Inverter Heat Sink Temp", "C", 1, 6},
+    {"Panel14", "Label17", "Bus Voltage", "V", 1, 7},
+}};
+
+struct ComputedRow {
+    const char* panel;
+    const char* caption;
+    const char* text;
+    const char* unitLabel;
+    const char* unit;
+};
+constexpr std::array<ComputedRow, 6> kComputedRows = {{
+    {"Panel16", "Label18", "Solar Energy (24h)", "Label38", " (kWh)"},
+    {"Panel17", "Label19", "Solar Power", "Label39", "Watt"},
+    {"Panel18", "Label20", "Line Energy (app)", "Label40", "kWh"},
+    {"Panel19", "Label21", "Line Energy (act)", "Label41", "kWh"},
+    {"Panel20", "Label22", "[A]Total Solar Energy", "Label42", "kWh"},
+    {"Panel21", "Label23", "[B]Total Line Energy", "Label43", "kWh"},
+}};
+
+QLabel* panel(const char* name, QWidget* parent, const QRect& geometry)
+{
+    auto* label = new QLabel("---", parent);
+    label->setObjectName(name);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    label->setGeometry(geometry);
+    return label;
+}
+
+QLabel* label(const char* name, const QString& text, QWidget* parent, int x, int y, int width = -1)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(x, y);
+    if (width > 0)
+        label->resize(width, label->sizeHint().height());
+    else
+        label->adjustSize();
+    return label;
+}
+
+QString q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+QIcon ApplicationIcon()
+{
+    QPixmap picture(64, 64);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor("#f5b700"));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QRect(18, 4, 28, 28));
+    painter.setBrush(QColor("#5b2a86"));
+    painter.drawPolygon(QPolygon({QPoint(6, 58), QPoint(58, 58), QPoint(50, 36), QPoint(14, 36)}));
+    return QIcon(picture);
+}
+
+TForm1::TForm1(CoreHost& host, QWidget* parent) : QMainWindow(parent), m_host(host), m_memo(this)
+{
+    setObjectName("Form1");
+    setWindowTitle(QString("Quorvane ") + kVersionText);
+    setWindowIcon(ApplicationIcon());
+    buildWindow();
+    buildMenus();
+    buildTray();
+    m_variablesList = new LogListWindow("VariablesList", "VariablesList", {925, 549}, 16, 55, this);
+    m_computedList = new LogListWindow("ComputedList", "ComputedList", {605, 677}, 7, 80, this);
+    m_energyList = new LogListWindow("ListEnergy", "ListEnergy", {455, 626}, 6, 80, this);
+    m_about = new TAboutBox(this);
+    // Fixed client area, centred.
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+}
+
+TForm1::~TForm1() = default;
+
+bool TForm1::TrayAvailable() const
+{
+    return m_tray != nullptr && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TForm1::buildWindow()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName("Client");
+    setCentralWidget(client);
+
+    m_connect = new QPushButton("Connect", client);
+    m_connect->setObjectName("Connect1");
+    m_connect->setGeometry(8, 8, 75, 29);
+    connect(m_connect, &QPushButton::clicked, this, [this] { forward([](CoreApp& core) { core.Connection().Connect1Click(); }); });
+    m_label1 = panel("Label1", client, {8, 44, 75, 32});
+    m_test = new QCheckBox("Test mode", client);
+    m_test->setObjectName("Test");
+    m_test->move(10, 86);
+    connect(m_test, &QCheckBox::clicked, this, [this](bool ticked) { forward([ticked](CoreApp& core) { core.TestClick(ticked); }); });
+
+    auto* commands = new QFrame(client);
+    commands->setObjectName("Panel2");
+    commands->setFrameShape(QFrame::Panel);
+    commands->setGeometry(8, 286, 75, 252);
+    auto button = [commands](const char* name, const char* text, int y) {
+        auto* b = new QPushButton(text, commands);
+        b->setObjectName(name);
+        b->setGeometry(7, y, 61, 25);
+        return b;
+    };
+    connect(button("Button4", "Clear>>", 10), &QPushButton::clicked, this,
+            [this] { forward([](CoreApp& core) { core.Memo().ClearAfterConfirmation(core.Person()); }); });
+    m_commandButtons = {button("Button5", "set SBU", 64), button("Button6", "set SOL", 94),
+                        button("Button7", "set UTI", 124), button("Button8", "Status", 154)};
+    const std::array<void (OutputRequests::*)(), 4> clicks = {&OutputRequests::Button5Click, &OutputRequests::Button6Click,
+                                                              &OutputRequests::Button7Click, &OutputRequests::Button8Click};
+    for (size_t i = 0; i < m_commandButtons.size(); ++i) {
+        connect(m_commandButtons[i], &QPushButton::clicked, this, [this, click = clicks[i], i] {
+            m_commandButtons[i]->setEnabled(false); // at once; the core confirms
+            forward([click](CoreApp& core) { (core.RequestState().*click)(); });
+        });
+    }
+    connect(button("Button1", "Check", 214), &QPushButton::clicked, this,
+            [this] { forward([](CoreApp& core) { core.Connection().Button1Click(); }); });
+
+    auto* flow = new QGroupBox("Energy flow", client);
+    flow->setObjectName("GroupBox1");
+    flow->setGeometry(89, 8, 176, 199);
+    const std::array<std::pair<const char*, const char*>, 4> flowRows = {
+        {{"Panel22", "Mode"}, {"Panel23", "Battery"}, {"Panel24", "Load"}, {"Panel4", "Output"}}};
+    for (size_t i = 0; i < flowRows.size(); ++i) {
+        const int y = 24 + static_cast<int>(i) * 42;
+        label(nullptr, flowRows[i].second, flow, 8, y);
+        m_flowPanels[i] = panel(flowRows[i].first, flow, {8, y + 16, 160, 22});
+    }
+    m_panel3 = panel("Panel3", client, {89, 213, 176, 60});
+    m_panel3->setWordWrap(true);
+
+    m_memoView = new QListView(client);
+    m_memoView->setObjectName("Memo1");
+    m_memoView->setGeometry(89, 286, 450, 252);
+    m_memoView->setModel(&m_memo);
+    m_memoView->setUniformItemSizes(true); // no per-line measuring, also with 100,000 lines
+    m_memoView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_memoView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_memoView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    auto* basic = new QGroupBox("Basic Information from inverter", client);
+    basic->setObjectName("GroupBox7");
+    basic->setGeometry(272, 8, 559, 265);
+    for (size_t i = 0; i < kBasicRows.size(); ++i) {
+        const BasicRow& row = kBasicRows[i];
+        const int x = row.column == 0 ? 8 : 284;
+        const int y = 22 + (row.row - 1) * 25;
+        m_basicCaptions[i] = label(row.caption, row.text, basic, x, y + 3, 150);
+        m_basicPanels[i] = panel(row.panel, basic, {x + 155, y, 90, 22});
+        label(nullptr, row.unit, basic, x + 250, y + 3);
+    }
+    m_label51 = label("Label51", ".............", basic, 273, 228, 272);
+
+    m_computedGroup = new QGroupBox("Computed values", client);
+    m_computedGroup->setObjectName("GroupBox2");
+    m_computedGroup->setGeometry(545, 279, 286, 202);
+    for (size_t i = 0; i < kComputedRows.size(); ++i) {
+        const ComputedRow& row = kComputedRows[i];
+        const int y = 24 + static_cast<int>(i) * 29;
+        m_computedCaptions[i] = label(row.caption, row.text, m_computedGroup, 20, y + 3, 108);
+        m_computedPanels[i] = panel(row.panel, m_computedGroup, {130, y, 100, 23});
+        m_computedUnits[i] = label(row.unitLabel, row.unit, m_computedGroup, 233, y + 3, 50);
+    }
+    label("Label49", "*Solar and Line  Energy = reset at Midnight*", client, 578, 487);
+    label("Label50", "*Solar power : instantaneous value*", client, 599, 502);
+    m_reqByWeb = new QCheckBox("Read variables only when requested by web", client);
+    m_reqByWeb->setObjectName("ReqByWeb");
+    m_reqByWeb->setGeometry(557, 521, 274, 17);
+    connect(m_reqByWeb, &QCheckBox::clicked, this,
+            [this](bool ticked) { forward([ticked](CoreApp& core) { core.ReqByWebClick(ticked); }); });
+}
+
+void TForm1::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu("File");
+    connect(file->addAction("Tray"), &QAction::triggered, this, &TForm1::Close1Click);
+    connect(file->addAction("Close"), &QAction::triggered, this, &TForm1::Close2Click);
+    QMenu* options = menuBar()->addMenu("Options");
+    options->addAction("Settings")->setObjectName("Settings1");
+    QMenu* view = menuBar()->addMenu("View");
+    auto showWindow = [](QWidget* window) {
+        window->show();
+        window->raise();
+    };
+    connect(view->addAction("Basic Variables"), &QAction::triggered, this, [=, this] { showWindow(m_variablesList); });
+    connect(view->addAction("Energy"), &QAction::triggered, this, [=, this] { showWindow(m_energyList); });
+    connect(view->addAction("Computed Variables"), &QAction::triggered, this, [=, this] { showWindow(m_computedList); });
+    connect(view->addAction("Graphics"), &QAction::triggered, this,
+            [this] { QMessageBox::information(this, "Quorvane", "Graphics non yet implemented."); });
+    QMenu* help = menuBar()->addMenu("?");
+    connect(help->addAction("About"), &QAction::triggered, this, [this] { m_about->setVisible(!m_about->isVisible()); });
+    connect(help->addAction("Help"), &QAction::triggered, this,
+            [this] { QMessageBox::warning(this, "Quorvane", "Not yet available."); });
+}
+
+void TForm1::buildTray()
+{
+    m_tray = new QSystemTrayIcon(ApplicationIcon(), this);
+    auto* menu = new QMenu(this);
+    connect(menu->addAction("Restore"), &QAction::triggered, this, &TForm1::Restore1Click);
+    connect(menu->addAction("Close"), &QAction::triggered, this, [this] {
+        m_tray->hide();
+        Close2Click();
+    });
+    m_tray->setContextMenu(menu);
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            Restore1Click();
+    });
+}
+
+void TForm1::Attach(CoreApp* core)
+{
+    qRegisterMetaType<quorvane::CoreSnapshot>();
+    connect(core, &CoreApp::snapshotChanged, this, &TForm1::apply, Qt::QueuedConnection);
+    connect(core, &CoreApp::closed, this, [this] { emit closedForGood(); }, Qt::QueuedConnection);
+    EventMemo& memo = core->Memo();
+    connect(&memo, &EventMemo::linesAppended, &m_memo, [this](qsizetype first, const QStringList& lines) {
+        const bool atEnd = m_memoView->verticalScrollBar()->value() == m_memoView->verticalScrollBar()->maximum();
+        m_memo.appendLines(first, lines);
+        if (atEnd)
+            m_memoView->scrollToBottom();
+    }, Qt::QueuedConnection);
+    connect(&memo, &EventMemo::lineRemoved, &m_memo, &MemoModel::removeLine, Qt::QueuedConnection);
+    connect(&memo, &EventMemo::reset, &m_memo, &MemoModel::resetLines, Qt::QueuedConnection);
+    const std::array<std::pair<LogList*, LogListWindow*>, 3> lists = {{{&core->Logs().BasicList(), m_variablesList},
+                                                                       {&core->Logs().ComputedList(), m_computedList},
+                                                                       {&core->Logs().EnergyList(), m_energyList}}};
+    for (const auto& [list, window] : lists) {
+        connect(list, &LogList::rowsAppended, &window->Model(), &LogTableModel::appendRows, Qt::QueuedConnection);
+        connect(list, &LogList::reset, &window->Model(), &LogTableModel::resetRows, Qt::QueuedConnection);
+        connect(list, &LogList::labelsChanged, window, &LogListWindow::setLabels, Qt::QueuedConnection);
+    }
+    m_iconizePending = core->LiveDati().AutoConnect;
+    // Everything once more for this fresh view; then the first showing's automatic connect.
+    forward([this](CoreApp& core) {
+        core.Memo().Republish();
+        core.Logs().BasicList().Republish();
+        core.Logs().ComputedList().Republish();
+        core.Logs().EnergyList().Republish();
+        core.Sampler().AfterFirstMeasurement = [this] {
+            QMetaObject::invokeMethod(this, [this] {
+                if (m_iconizePending) {
+                    m_iconizePending = false;
+                    Close1Click();
+                }
+            }, Qt::QueuedConnection);
+        };
+        emit core.snapshotChanged(core.Snapshot());
+        if (core.LiveDati().AutoConnect && !core.Link().LinkConnected) {
+            core.Connection().Connect1Click();
+            core.RefreshDisplay();
+        }
+    });
+}
+
+void TForm1::forward(std::function<void(CoreApp&)> action)
+{
+    m_host.Post([action = std::move(action)](CoreApp& core) {
+        try {
+            action(core);
+        } catch (...) {
+            // An error that escapes a handler is discarded; the handler just stops.
+        }
+    });
+}
+
+void TForm1::apply(const CoreSnapshot& snapshot)
+{
+    m_state = snapshot;
+    for (size_t i = 0; i < m_basicPanels.size(); ++i) {
+        m_basicPanels[i]->setText(q(snapshot.Display.Basic[i]));
+        m_basicCaptions[i]->setText(q(snapshot.Labels.BasicCaptions[i]));
+    }
+    for (size_t i = 0; i < m_computedPanels.size(); ++i) {
+        m_computedPanels[i]->setText(q(snapshot.Display.Computed[i]));
+        m_computedCaptions[i]->setText(q(snapshot.Labels.ComputedCaptions[i]));
+        m_computedUnits[i]->setText(q(snapshot.Labels.ComputedUnits[i]));
+    }
+    m_flowPanels[0]->setText(q(snapshot.Display.Panel22));
+    m_flowPanels[1]->setText(q(snapshot.Display.Panel23));
+    m_flowPanels[2]->setText(q(snapshot.Display.Panel24));
+    m_flowPanels[3]->setText(q(snapshot.Display.Panel4));
+    m_computedGroup->setTitle(q(snapshot.Labels.GroupBox2));
+    m_label1->setText(q(snapshot.Connection.Label1));
+    m_connect->setText(q(snapshot.Connection.Connect1Caption));
+    m_connect->setEnabled(snapshot.Connection.Connect1Enabled);
+    m_test->setEnabled(snapshot.Connection.TestEnabled);
+    m_test->setChecked(snapshot.TestMode);
+    for (size_t i = 0; i < m_commandButtons.size(); ++i)
+        m_commandButtons[i]->setEnabled(snapshot.CommandButtons[i]);
+    m_label51->setText(q(snapshot.Label51));
+    m_panel3->setText(q(snapshot.Panel3));
+    m_reqByWeb->setChecked(snapshot.ReqByWebBox);
+}
+
+void TForm1::Close1Click()
+{
+    // The tip follows the link's state; while connecting the previous tip stays.
+    if (m_state.Connection.Connect1Caption == "Disconnect" && m_state.Connection.Label1 != "Connecting...")
+        m_trayTip = m_state.TestMode ? "Quorvane running in TEST MODE" : "Quorvane connected and running";
+    else if (m_state.Connection.Connect1Caption == "Connect")
+        m_trayTip = "Quorvane is NOT running";
+    if (!TrayAvailable()) {
+        // No notification area here: minimise rather than hide, so the program is never left
+        // running with neither a window nor an icon.
+        showMinimized();
+        return;
+    }
+    m_tray->setToolTip(m_trayTip);
+    m_tray->show();
+    hide();
+}
+
+void TForm1::Restore1Click()
+{
+    showNormal();
+    raise();
+    activateWindow();
+    m_tray->hide();
+}
+
+void TForm1::Close2Click()
+{
+    m_reallyClose = true;
+    close();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (!m_reallyClose) {
+        Close1Click();
+        return;
+    }
+    const auto answer = QMessageBox::question(this, "Quorvane", "Close Quorvane?", QMessageBox::Yes | QMessageBox::No);
+    if (answer != QMessageBox::Yes) {
+        m_reallyClose = false;
+        if (isHidden())
+            showNormal(); // a close from the icon's menu removed the icon: never leave nothing
+        forward([](CoreApp& core) { core.Memo().AddEventLine("Closing program aborted."); });
+        return;
+    }
+    runCloseSequence();
+}
+
+void TForm1::CloseWithoutAsking()
+{
+    runCloseSequence();
+}
+
+void TForm1::runCloseSequence()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    forward([](CoreApp& core) { core.CloseSequence(); });
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && TrayAvailable())
+        QMetaObject::invokeMethod(this, &TForm1::Close1Click, Qt::QueuedConnection);
+}
+
+} // namespace quorvane

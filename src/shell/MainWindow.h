@@ -1,0 +1,93 @@
+#pragma once
+
+#include "app/CoreApp.h"
+#include "shell/MemoModel.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListView>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+
+#include <array>
+
+namespace quorvane {
+
+class CoreHost;
+class LogListWindow;
+class TAboutBox;
+
+// The main window: shows what the core publishes and forwards every user action to the core
+// as a queued call; it never waits for the core.
+// Thread ownership: the GUI thread.
+class TForm1 final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(CoreHost& host, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Binds the window to the core once it is built on its thread.
+    void Attach(CoreApp* core);
+    // Ends the program without asking (session end, SIGTERM, SIGINT): the close sequence from
+    // its step 3.
+    void CloseWithoutAsking();
+    [[nodiscard]] const MemoModel& Memo() const { return m_memo; }
+    [[nodiscard]] const QString& TrayTip() const { return m_trayTip; }
+    [[nodiscard]] bool TrayAvailable() const;
+
+    // Handlers named after their components.
+    void Close1Click();
+    void Close2Click();
+    void Restore1Click();
+
+signals:
+    void closedForGood();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildWindow();
+    void buildMenus();
+    void buildTray();
+    void apply(const CoreSnapshot& snapshot);
+    void forward(std::function<void(CoreApp&)> action);
+    void runCloseSequence();
+
+    CoreHost& m_host;
+    CoreSnapshot m_state;
+    MemoModel m_memo;
+    bool m_reallyClose = false;
+    bool m_closing = false;
+    bool m_iconizePending = false;
+    QString m_trayTip;
+
+    QPushButton* m_connect = nullptr;
+    QLabel* m_label1 = nullptr;
+    QCheckBox* m_test = nullptr;
+    std::array<QPushButton*, 4> m_commandButtons{}; // Button5..Button8
+    QLabel* m_panel3 = nullptr;
+    QListView* m_memoView = nullptr;
+    std::array<QLabel*, 15> m_basicPanels{};
+    std::array<QLabel*, 15> m_basicCaptions{};
+    std::array<QLabel*, 6> m_computedPanels{};
+    std::array<QLabel*, 6> m_computedCaptions{};
+    std::array<QLabel*, 6> m_computedUnits{};
+    std::array<QLabel*, 4> m_flowPanels{}; // Panel22, Panel23, Panel24, Panel4
+    QLabel* m_label51 = nullptr;
+    QGroupBox* m_computedGroup = nullptr;
+    QCheckBox* m_reqByWeb = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    LogListWindow* m_variablesList = nullptr;
+    LogListWindow* m_computedList = nullptr;
+    LogListWindow* m_energyList = nullptr;
+    TAboutBox* m_about = nullptr;
+};
+
+// The program's icon, drawn once: a sun over a panel.
+[[nodiscard]] QIcon ApplicationIcon();
+
+} // namespace quorvane
