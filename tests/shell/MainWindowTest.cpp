@@ -1,0 +1,216 @@
+// The desktop window on the offscreen platform, found by object names, over a core on its own
+// thread with the simulator on a real pseudo-terminal.
+#include "FakeUserNotifier.h"
+#include "GatedPacer.h"
+#include "HttpClient.h"
+#include "InverterModel.h"
+#include "PtyInverter.h"
+#include "app/CoreHost.h"
+#include "core/Clock.h"
+#include "inverter/PosixSerialPort.h"
+#include "shell/MainWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace quorvane;
+using namespace std::chrono_literals;
+using fakes::PumpUntil;
+
+namespace {
+
+// Answers the next message box with `button`, and remembers its text.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(QMessageBox::StandardButton button)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, button] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                text = box->text().toStdString();
+                box->button(button)->click();
+            }
+        });
+        m_timer.start(20);
+    }
+    std::string text;
+
+private:
+    QTimer m_timer;
+};
+
+class Shell : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::ofstream(settingsPath) << "[Main]\nAutoSearch=0\nMeasTime=0\n[Http]\nPort=0\n[Ports]\nCOM1="
+                                    << inverter.DevicePath() << "\n";
+        model.SetFullSpeed(true);
+        model.SetAnswerDelay(0ms);
+        CoreApp::Options options;
+        options.SettingsPath = settingsPath;
+        options.LogBase = folder.path().toStdString();
+        options.LocaleName = "C";
+        options.MailRoutes = {{"127.0.0.1", 9}, 25};
+        host = std::make_unique<CoreHost>(options, clock, opener, person);
+        window = std::make_unique<TForm1>(*host);
+        QObject::connect(host.get(), &CoreHost::ready, window.get(), [this](CoreApp* core) { window->Attach(core); });
+        window->show();
+        host->Start();
+        ASSERT_TRUE(PumpUntil([this] { return host->Core() != nullptr && label("Panel3")->text() != "---"; }, 10s) ||
+                    host->Core() != nullptr);
+    }
+    void TearDown() override
+    {
+        window.reset();
+        host.reset();
+    }
+    template <typename Widget = QWidget>
+    Widget* find(const char* name) const
+    {
+        return window->findChild<Widget*>(name);
+    }
+    QLabel* label(const char* name) const { return find<QLabel>(name); }
+    bool memoHas(const QString& text) const
+    {
+        for (const QString& line : window->Memo().Lines())
+            if (line.contains(text))
+                return true;
+        return false;
+    }
+
+    QTemporaryDir folder;
+    std::string settingsPath = QDir(folder.path()).filePath("quorvane.INI").toStdString();
+    sim::InverterModel model;
+    sim::PtyInverter inverter{model};
+    SystemClock clock;
+    PosixSerialOpener opener;
+    fakes::FakeUserNotifier person;
+    std::unique_ptr<CoreHost> host;
+    std::unique_ptr<TForm1> window;
+};
+
+} // namespace
+
+TEST_F(Shell, TheWindowHasItsComponents)
+{
+    EXPECT_EQ(window->windowTitle(), "Quorvane 1.2.0.0");
+    EXPECT_EQ(window->centralWidget()->size(), QSize(844, 551));
+    for (const char* name : {"Connect1", "Label1", "Test", "Panel2", "Button4", "Button5", "Button6", "Button7",
+                             "Button8", "Button1", "GroupBox1", "Panel3", "Memo1", "GroupBox7", "Label51", "GroupBox2",
+                             "Label49", "Label50", "ReqByWeb", "Panel16", "Panel21", "Label4", "Panel14", "Panel22", "Panel4"})
+        EXPECT_NE(find(name), nullptr) << name;
+    EXPECT_EQ(find<QPushButton>("Connect1")->geometry(), QRect(8, 8, 75, 29));
+    EXPECT_EQ(find<QWidget>("Memo1")->geometry(), QRect(89, 286, 450, 252));
+    EXPECT_EQ(label("Label51")->text(), ".............");
+    QStringList menus;
+    for (QAction* action : window->menuBar()->actions())
+        menus << action->text();
+    EXPECT_EQ(menus, (QStringList{"File", "Options", "View", "?"}));
+}
+
+TEST_F(Shell, TestModeConnectShowsValuesAndDisconnectComesBack)
+{
+    find<QCheckBox>("Test")->click();
+    find<QPushButton>("Connect1")->click();
+    ASSERT_TRUE(PumpUntil([this] { return label("Label1")->text() == "Test Mode" && label("Label4")->text() != "---"; }));
+    EXPECT_EQ(find<QPushButton>("Connect1")->text(), "Disconnect");
+    EXPECT_FALSE(find<QCheckBox>("Test")->isEnabled());
+    const int acVoltage = label("Label4")->text().toInt();
+    EXPECT_GE(acVoltage, 200);
+    EXPECT_LE(acVoltage, 239);
+    EXPECT_EQ(label("Panel22")->text(), "Test Mode");
+
+    find<QPushButton>("Connect1")->click();
+    ASSERT_TRUE(PumpUntil([this] { return find<QPushButton>("Connect1")->text() == "Connect"; }));
+    EXPECT_EQ(label("Label1")->text(), "Test Mode");
+    EXPECT_TRUE(memoHas("Disconnected in Test Mode."));
+}
+
+TEST_F(Shell, SetSbuStaysDisabledUntilTheCoreServedIt)
+{
+    find<QPushButton>("Connect1")->click();
+    ASSERT_TRUE(PumpUntil([this] { return label("Label1")->text() == "Connected"; }));
+    auto* sbu = find<QPushButton>("Button5");
+    sbu->click();
+    EXPECT_FALSE(sbu->isEnabled());
+    ASSERT_TRUE(PumpUntil([&] { return sbu->isEnabled(); }));
+    EXPECT_TRUE(memoHas("SBU source priority successfully set."));
+    EXPECT_EQ(label("Label51")->text(), "Output source = SBU");
+}
+
+TEST_F(Shell, TheCloseButtonAsksNothingAndKeepsTheProgram)
+{
+    window->close();
+    PumpUntil([] { return false; }, 200ms);
+    // The offscreen platform has no notification area: the window is minimised, not hidden.
+    EXPECT_FALSE(window->TrayAvailable());
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_EQ(window->TrayTip(), "Quorvane is NOT running");
+}
+
+TEST_F(Shell, CloseFromTheMenu)
+{
+    {
+        BoxAnswerer no(QMessageBox::No);
+        window->Close2Click();
+        EXPECT_EQ(no.text, "Close Quorvane?");
+    }
+    ASSERT_TRUE(PumpUntil([this] { return memoHas("Closing program aborted."); }));
+    EXPECT_TRUE(window->isVisible());
+
+    bool closed = false;
+    QObject::connect(window.get(), &TForm1::closedForGood, [&] { closed = true; });
+    BoxAnswerer yes(QMessageBox::Yes);
+    window->Close2Click();
+    ASSERT_TRUE(PumpUntil([&] { return closed; }));
+    EXPECT_TRUE(QFileInfo::exists(folder.filePath("Log/EnergyTotalSolar.csv")));
+    EXPECT_TRUE(QDir(folder.filePath("Log/LogEvent")).exists());
+}
+
+TEST(ShellEndToEnd, TheProgramServesLiveValuesAndWritesItsLogsWhenStopped)
+{
+    QTemporaryDir folder;
+    sim::InverterModel model;
+    model.SetFullSpeed(true);
+    model.SetAnswerDelay(0ms);
+    model.SetMainField(1, "231.7");
+    sim::PtyInverter inverter{model};
+    const QString program = folder.filePath("quorvane");
+    ASSERT_TRUE(QFile::copy(QUORVANE_EXECUTABLE, program));
+    QFile::setPermissions(program, QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
+    std::ofstream(folder.filePath("quorvane.INI").toStdString())
+        << "[Main]\nAutoSearch=0\nAutoConnect=1\nMeasTime=0\n[Http]\nPort=18931\n[Ports]\nCOM1=" << inverter.DevicePath()
+        << "\n";
+
+    QProcess quorvane;
+    quorvane.setWorkingDirectory(folder.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    quorvane.setProcessEnvironment(environment);
+    quorvane.start(program, {});
+    ASSERT_TRUE(quorvane.waitForStarted(10000));
+
+    std::string page;
+    PumpUntil([&] {
+        page = fakes::PerformHttp("http://127.0.0.1:18931/", "GET", "").Body;
+        return page.find("\n231.7\n") != std::string::npos;
+    }, 30s);
+    EXPECT_NE(page.find("\n231.7\n"), std::string::npos);
+
+    quorvane.terminate(); // SIGTERM: the close sequence without asking
+    ASSERT_TRUE(quorvane.waitForFinished(30000));
+    EXPECT_TRUE(QFileInfo::exists(folder.filePath("Log/EnergyTotalSolar.csv")));
+    EXPECT_FALSE(QDir(folder.filePath("Log/LogVariables")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+}
