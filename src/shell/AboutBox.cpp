@@ -1,5 +1,6 @@
 #include "shell/AboutBox.h"
 
+#include "shell/MainWindow.h"
 #include "web/PageTemplates.h"
 
 #include <QFrame>
@@ -18,7 +19,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
     panel->setFrameShadow(QFrame::Sunken);
     panel->setGeometry(8, 8, 282, 161);
     auto* icon = new QLabel(panel);
-    icon->setPixmap(QPixmap(":/quorvane.png").scaled(65, 66));
+    icon->setPixmap(ApplicationIcon().pixmap(65, 66));
     icon->setGeometry(8, 8, 65, 66);
     auto* product = new QLabel("Quorvane ", panel);
     product->setObjectName("ProductName");
