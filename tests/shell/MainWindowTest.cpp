@@ -150,6 +150,19 @@ TEST_F(Shell, SetSbuStaysDisabledUntilTheCoreServedIt)
     EXPECT_EQ(label("Label51")->text(), "Output source = SBU");
 }
 
+TEST_F(Shell, TheWindowShowsLiveValuesFromTheInverter)
+{
+    find<QPushButton>("Connect1")->click();
+    ASSERT_TRUE(PumpUntil([this] { return label("Label4")->text() == "230.0" && label("Panel16")->text() != "---"; }));
+    EXPECT_EQ(label("Panel7")->text(), "57.50[57.45]");
+    EXPECT_EQ(label("Panel22")->text(), "Line (bypass)");
+    EXPECT_EQ(label("Label1")->text(), "Connected");
+    // The picture of it, for the README.
+    const QPixmap picture = window->grab();
+    EXPECT_EQ(picture.size(), window->size());
+    picture.save(QDir(QUORVANE_BUILD_DIR).filePath("main-window.png"));
+}
+
 TEST_F(Shell, TheCloseButtonAsksNothingAndKeepsTheProgram)
 {
     window->close();
