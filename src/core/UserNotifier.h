@@ -16,6 +16,8 @@ public:
     virtual void showMessage(const std::string& text) = 0;
     // A warning box captioned "Quorvane".
     virtual void showWarning(const std::string& text) = 0;
+    // A system-modal warning box with its own caption (the numeric entry's "Pellmara").
+    virtual void showCaptionedWarning(const std::string& caption, const std::string& text) = 0;
     // A question box captioned "Quorvane" with the buttons Yes and No.
     virtual Answer askYesNo(const std::string& question) = 0;
 };

@@ -30,6 +30,16 @@ void MessageBoxNotifier::showWarning(const std::string& text)
     onGuiThread([&] { QMessageBox::warning(nullptr, kCaption, QString::fromStdString(text)); });
 }
 
+void MessageBoxNotifier::showCaptionedWarning(const std::string& caption, const std::string& text)
+{
+    onGuiThread([&] {
+        QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text));
+        box.setWindowModality(Qt::ApplicationModal);
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        box.exec();
+    });
+}
+
 UserNotifier::Answer MessageBoxNotifier::askYesNo(const std::string& question)
 {
     Answer answer = Answer::No;

@@ -14,6 +14,7 @@ class MessageBoxNotifier final : public QObject, public UserNotifier {
 public:
     void showMessage(const std::string& text) override;
     void showWarning(const std::string& text) override;
+    void showCaptionedWarning(const std::string& caption, const std::string& text) override;
     Answer askYesNo(const std::string& question) override;
 
 private:

@@ -12,6 +12,10 @@ class FakeUserNotifier final : public UserNotifier {
 public:
     void showMessage(const std::string& text) override { messages.push_back(text); }
     void showWarning(const std::string& text) override { warnings.push_back(text); }
+    void showCaptionedWarning(const std::string& caption, const std::string& text) override
+    {
+        captionedWarnings.push_back(caption + ": " + text);
+    }
     Answer askYesNo(const std::string& question) override
     {
         questions.push_back(question);
@@ -20,6 +24,7 @@ public:
 
     std::vector<std::string> messages;
     std::vector<std::string> warnings;
+    std::vector<std::string> captionedWarnings;
     std::vector<std::string> questions;
     Answer nextAnswer = Answer::Yes;
 };
