@@ -2,6 +2,7 @@
 // names through the settings' [Ports] section. The test's thread plays the core thread; the
 // timers are fired by hand and the pauses between cycles are gated.
 #include "FakeUserNotifier.h"
+#include "MemoMessages.h"
 #include "GatedPacer.h"
 #include "InverterModel.h"
 #include "PtyInverter.h"
@@ -70,15 +71,7 @@ protected:
         manager.SetMeasuringInterval(1000);
     }
 
-    [[nodiscard]] std::vector<std::string> messages() const
-    {
-        std::vector<std::string> result;
-        for (const auto& line : memo.Lines()) {
-            const auto start = line.find("] ") + 2;
-            result.push_back(line.substr(start, line.size() - start - 1));
-        }
-        return result;
-    }
+    [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(memo.Lines()); }
     [[nodiscard]] bool memoHas(const std::string& message) const
     {
         const auto all = messages();

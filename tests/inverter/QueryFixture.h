@@ -3,6 +3,7 @@
 // The inverter queries wired to the simulator on a real pseudo-terminal, with a pinned clock
 // and locale, the memo, and a fake person.
 #include "FakeUserNotifier.h"
+#include "MemoMessages.h"
 #include "InverterModel.h"
 #include "PtyInverter.h"
 #include "inverter/MeasurementRecord.h"
@@ -31,15 +32,7 @@ protected:
     }
 
     // The memo's messages, without their time stamps.
-    [[nodiscard]] std::vector<std::string> messages() const
-    {
-        std::vector<std::string> result;
-        for (const auto& line : memo.Lines()) {
-            const auto start = line.find("] ") + 2;
-            result.push_back(line.substr(start, line.size() - start - 1));
-        }
-        return result;
-    }
+    [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(memo.Lines()); }
 
     sim::InverterModel model;
     sim::PtyInverter inverter{model};

@@ -1,6 +1,7 @@
 // The mail sender against real servers on loopback, started here: an SMTP server that
 // reports every message it takes, and dnsmasq answering MX questions for test domains.
 #include "ChildProcess.h"
+#include "MemoMessages.h"
 #include "GatedPacer.h"
 #include "config/Settings.h"
 #include "core/EventMemo.h"
@@ -114,13 +115,7 @@ protected:
     {
         ASSERT_TRUE(PumpUntil([&] { return sender.MailsInFlight() == 0; }, 60s));
     }
-    [[nodiscard]] std::vector<std::string> messages() const
-    {
-        std::vector<std::string> result;
-        for (const auto& line : memo.Lines())
-            result.push_back(line.substr(line.find("] ") + 2, line.size() - line.find("] ") - 3));
-        return result;
-    }
+    [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(memo.Lines()); }
 
     QTemporaryDir folder;
     ManualClock clock{QDateTime(QDate(2026, 6, 1), QTime(0, 0, 5))};

@@ -5,6 +5,7 @@
 // The test steps the acquisition cycle itself (the same function the thread runs) and fires
 // the timers; no Qt event is processed, so nothing runs behind its back.
 #include "FakeUserNotifier.h"
+#include "MemoMessages.h"
 #include "GatedPacer.h"
 #include "InProcessLine.h"
 #include "InverterModel.h"
@@ -91,16 +92,7 @@ protected:
             core->Timer3().Fire();
         }
     }
-    [[nodiscard]] std::vector<std::string> messages() const
-    {
-        std::vector<std::string> result;
-        for (const auto& line : core->Memo().Lines()) {
-            const auto prefixEnd = line.starts_with("[") ? line.find("] ") : std::string::npos;
-            result.push_back(prefixEnd == std::string::npos ? line
-                                                            : line.substr(prefixEnd + 2, line.size() - prefixEnd - 3));
-        }
-        return result;
-    }
+    [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(core->Memo().Lines()); }
     [[nodiscard]] bool memoHas(const std::string& prefix) const
     {
         for (const auto& message : messages())

@@ -1,4 +1,5 @@
 #include "CoreRig.h"
+#include "MemoMessages.h"
 
 #include "core/EventMemo.h"
 #include "core/LocaleFormats.h"
@@ -28,13 +29,7 @@ protected:
             record.SwitchEvent = p.switchEvent;
         events->ReportEnergyFlowEvents("06/01/26 12:00:00");
     }
-    [[nodiscard]] std::vector<std::string> messages() const
-    {
-        std::vector<std::string> result;
-        for (const auto& line : memo.Lines())
-            result.push_back(line.substr(line.find("] ") + 2, line.size() - line.find("] ") - 3));
-        return result;
-    }
+    [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(memo.Lines()); }
 
     ManualClock clock{QDateTime(QDate(2026, 6, 1), QTime(12, 0))};
     LocaleFormats formats{"C"};

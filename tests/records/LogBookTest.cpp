@@ -1,4 +1,5 @@
 #include "FakeUserNotifier.h"
+#include "MemoMessages.h"
 #include "config/Settings.h"
 #include "core/AtomicFile.h"
 #include "core/ComputedValues.h"
@@ -59,13 +60,7 @@ protected:
         std::snprintf(text, sizeof text, "%.3f", value);
         return text;
     }
-    [[nodiscard]] std::vector<std::string> memoMessages() const
-    {
-        std::vector<std::string> result;
-        for (const auto& line : memo.Lines())
-            result.push_back(line.substr(line.find("] ") + 2, line.size() - line.find("] ") - 3));
-        return result;
-    }
+    [[nodiscard]] std::vector<std::string> memoMessages() const { return fakes::MessagesOf(memo.Lines()); }
 
     QTemporaryDir folder;
     std::string base = folder.path().toStdString();

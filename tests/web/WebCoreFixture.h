@@ -2,6 +2,7 @@
 
 // The whole core on the test's thread, its web server on a free loopback port.
 #include "FakeUserNotifier.h"
+#include "MemoMessages.h"
 #include "HttpClient.h"
 #include "app/CoreApp.h"
 #include "core/ManualClock.h"
@@ -40,16 +41,7 @@ protected:
     {
         return "http://127.0.0.1:" + std::to_string(core->WebServer().Port()) + path;
     }
-    [[nodiscard]] std::vector<std::string> messages() const
-    {
-        std::vector<std::string> result;
-        for (const auto& line : core->Memo().Lines()) {
-            const auto prefixEnd = line.starts_with("[") ? line.find("] ") : std::string::npos;
-            result.push_back(prefixEnd == std::string::npos ? line
-                                                            : line.substr(prefixEnd + 2, line.size() - prefixEnd - 3));
-        }
-        return result;
-    }
+    [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(core->Memo().Lines()); }
     [[nodiscard]] std::string settingsFile() const
     {
         std::ifstream in(settingsPath, std::ios::binary);
