@@ -69,6 +69,7 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     m_timer3.SetHandler([this] { m_sampler.Timer3Timer(); });
 
     connect(this, &CoreApp::stateChanged, this, &CoreApp::PublishSnapshot, Qt::QueuedConnection);
+    connect(&m_mail, &MailSender::progressChanged, this, &CoreApp::PublishSnapshot, Qt::QueuedConnection);
     if (m_options.Timers == CoreTimer::Drive::EventLoop) {
         m_publishTimer.setInterval(250);
         connect(&m_publishTimer, &QTimer::timeout, this, &CoreApp::PublishSnapshot);
@@ -105,6 +106,8 @@ CoreSnapshot CoreApp::Snapshot() const
     snapshot.LinkConnected = m_link.LinkConnected;
     snapshot.TestMode = m_link.Test;
     snapshot.ReqByWebBox = m_reqByWebBox;
+    snapshot.Label46 = m_mail.Label46();
+    snapshot.BtnSendMailEnabled = m_mail.BtnSendMailEnabled();
     snapshot.CommandButtons = {m_requests.Button5Enabled, m_requests.Button6Enabled, m_requests.Button7Enabled,
                                m_requests.Button8Enabled};
     return snapshot;
@@ -222,6 +225,15 @@ void CoreApp::ApplySettings()
     // 9. The requested-by-web box; its handler runs when its state changes.
     SetReqByWebBox(m_live.ReqByWeb);
     emit stateChanged();
+}
+
+void CoreApp::ApplyEditedSettings(const TDati& edited)
+{
+    m_live = edited;
+    m_edit = edited;
+    m_comm.SetPortMap(PortMap(m_live.Ports));
+    ApplySettings();
+    saveSettings();
 }
 
 void CoreApp::SetReqByWebBox(bool ticked)

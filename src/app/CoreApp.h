@@ -57,6 +57,8 @@ struct CoreSnapshot {
     bool TestMode = false;
     bool ReqByWebBox = false;
     std::array<bool, 4> CommandButtons{true, true, true, true}; // Button5..Button8
+    std::string Label46;          // the test mail's progress
+    bool BtnSendMailEnabled = true;
 
     bool operator==(const CoreSnapshot&) const = default;
 };
@@ -98,6 +100,9 @@ public:
     void TestClick(bool ticked);
     // Sets the requested-by-web box; its click handler runs when the state changes.
     void SetReqByWebBox(bool ticked);
+    // The settings dialog's OK or Apply: `edited` becomes the applied settings, is applied and
+    // saved.
+    void ApplyEditedSettings(const TDati& edited);
     void RefreshDisplay() override;
 
     // The window's "Close" answered Yes: the acquisition ends after one last cycle, the timers

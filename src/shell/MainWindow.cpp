@@ -3,6 +3,7 @@
 #include "app/CoreHost.h"
 #include "shell/AboutBox.h"
 #include "shell/LogListWindow.h"
+#include "shell/SettingsDialog.h"
 #include "web/PageTemplates.h"
 
 #include <QApplication>
@@ -108,7 +109,7 @@ QIcon ApplicationIcon()
     return QIcon(picture);
 }
 
-TForm1::TForm1(CoreHost& host, QWidget* parent) : QMainWindow(parent), m_host(host), m_memo(this)
+TForm1::TForm1(CoreHost& host, UserNotifier& person, QWidget* parent) : QMainWindow(parent), m_host(host), m_memo(this)
 {
     setObjectName("Form1");
     setWindowTitle(QString("Quorvane ") + kVersionText);
@@ -120,6 +121,15 @@ TForm1::TForm1(CoreHost& host, QWidget* parent) : QMainWindow(parent), m_host(ho
     m_computedList = new LogListWindow("ComputedList", "ComputedList", {605, 677}, 7, 80, this);
     m_energyList = new LogListWindow("ListEnergy", "ListEnergy", {455, 626}, 6, 80, this);
     m_about = new TAboutBox(this);
+    TSetting::Actions actions;
+    actions.Apply = [this](const TDati& edited) { forward([edited](CoreApp& core) { core.ApplyEditedSettings(edited); }); };
+    actions.ShowAllErrors = [this](bool show) { forward([show](CoreApp& core) { core.Link().ShowAllErrors = show; }); };
+    actions.SetServerEnabled = [this](bool enabled) { forward([enabled](CoreApp& core) { core.SetServerEnabled(enabled); }); };
+    actions.SetReqByWebBox = [this](bool ticked) { forward([ticked](CoreApp& core) { core.SetReqByWebBox(ticked); }); };
+    actions.SendTestMail = [this] {
+        forward([](CoreApp& core) { core.Mail().SendTestMail(core.Logs().Tree().ComputedLogPath()); });
+    };
+    m_settings = new TSetting(std::move(actions), person, this);
     // Fixed client area, centred.
     setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -234,7 +244,9 @@ void TForm1::buildMenus()
     connect(file->addAction("Tray"), &QAction::triggered, this, &TForm1::Close1Click);
     connect(file->addAction("Close"), &QAction::triggered, this, &TForm1::Close2Click);
     QMenu* options = menuBar()->addMenu("Options");
-    options->addAction("Settings")->setObjectName("Settings1");
+    QAction* settings = options->addAction("Settings");
+    settings->setObjectName("Settings1");
+    connect(settings, &QAction::triggered, this, &TForm1::Settings1Click);
     QMenu* view = menuBar()->addMenu("View");
     auto showWindow = [](QWidget* window) {
         window->show();
@@ -350,6 +362,36 @@ void TForm1::apply(const CoreSnapshot& snapshot)
     m_label51->setText(q(snapshot.Label51));
     m_panel3->setText(q(snapshot.Panel3));
     m_reqByWeb->setChecked(snapshot.ReqByWebBox);
+    m_settings->SetMailProgress(snapshot.Label46, snapshot.BtnSendMailEnabled);
+}
+
+void TForm1::refillSettings(bool showDialog)
+{
+    // The applied settings come from the core thread as a value.
+    m_host.Post([this, showDialog](CoreApp& core) {
+        const TDati live = core.LiveDati();
+        QMetaObject::invokeMethod(this, [this, live, showDialog] {
+            m_settings->FormShow(live);
+            if (showDialog)
+                m_settings->show();
+        }, Qt::QueuedConnection);
+    });
+}
+
+void TForm1::Settings1Click()
+{
+    if (m_settings->isVisible())
+        m_settings->hide();
+    else
+        refillSettings(true);
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // Showing the window refills the dialog from the applied settings.
+    if (m_host.Core() != nullptr)
+        refillSettings(false);
 }
 
 void TForm1::Close1Click()

@@ -17,6 +17,8 @@ namespace quorvane {
 
 class CoreHost;
 class LogListWindow;
+class TSetting;
+class UserNotifier;
 class TAboutBox;
 
 // The main window: shows what the core publishes and forwards every user action to the core
@@ -25,7 +27,7 @@ class TAboutBox;
 class TForm1 final : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(CoreHost& host, QWidget* parent = nullptr);
+    TForm1(CoreHost& host, UserNotifier& person, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Binds the window to the core once it is built on its thread.
@@ -36,6 +38,9 @@ public:
     [[nodiscard]] const MemoModel& Memo() const { return m_memo; }
     [[nodiscard]] const QString& TrayTip() const { return m_trayTip; }
     [[nodiscard]] bool TrayAvailable() const;
+    [[nodiscard]] TSetting& Settings() { return *m_settings; }
+    // "Options" > "Settings": shows the dialog (filled from the applied settings) or hides it.
+    void Settings1Click();
 
     // Handlers named after their components.
     void Close1Click();
@@ -48,6 +53,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildWindow();
@@ -56,6 +62,7 @@ private:
     void apply(const CoreSnapshot& snapshot);
     void forward(std::function<void(CoreApp&)> action);
     void runCloseSequence();
+    void refillSettings(bool showDialog);
 
     CoreHost& m_host;
     CoreSnapshot m_state;
@@ -85,6 +92,7 @@ private:
     LogListWindow* m_computedList = nullptr;
     LogListWindow* m_energyList = nullptr;
     TAboutBox* m_about = nullptr;
+    TSetting* m_settings = nullptr;
 };
 
 // The program's icon, drawn once: a sun over a panel.

@@ -49,7 +49,7 @@ int main(int argc, char** argv)
     options.SettingsPath = SettingsFilePath(QCoreApplication::applicationFilePath().toStdString());
     options.LogBase = QDir::currentPath().toStdString();
     CoreHost host(options, clock, opener, notifier);
-    TForm1 window(host);
+    TForm1 window(host, notifier);
 
     // The end of the session, SIGTERM and SIGINT close without asking, so the day's logs and
     // the totals are written.

@@ -64,7 +64,7 @@ protected:
         options.LocaleName = "C";
         options.MailRoutes = {{"127.0.0.1", 9}, 25};
         host = std::make_unique<CoreHost>(options, clock, opener, person);
-        window = std::make_unique<TForm1>(*host);
+        window = std::make_unique<TForm1>(*host, person);
         QObject::connect(host.get(), &CoreHost::ready, window.get(), [this](CoreApp* core) { window->Attach(core); });
         window->show();
         host->Start();
@@ -226,4 +226,196 @@ TEST(ShellEndToEnd, TheProgramServesLiveValuesAndWritesItsLogsWhenStopped)
     ASSERT_TRUE(quorvane.waitForFinished(30000));
     EXPECT_TRUE(QFileInfo::exists(folder.filePath("Log/EnergyTotalSolar.csv")));
     EXPECT_FALSE(QDir(folder.filePath("Log/LogVariables")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+}
+
+// The settings dialog, over the same core.
+#include "shell/SettingsDialog.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+class SettingsDialogTest : public Shell {
+protected:
+    TSetting& dialog() { return window->Settings(); }
+    template <typename Widget = QWidget>
+    Widget* control(const char* name) { return dialog().findChild<Widget*>(name); }
+    void open()
+    {
+        window->Settings1Click();
+        ASSERT_TRUE(PumpUntil([this] { return dialog().isVisible(); }));
+    }
+    // Waits until the core has run everything posted so far.
+    void settle()
+    {
+        bool done = false;
+        host->Post([&done](CoreApp&) { done = true; });
+        PumpUntil([&] { return done; });
+    }
+    std::string appliedHttpPort()
+    {
+        std::string port;
+        bool done = false;
+        host->Post([&](CoreApp& core) {
+            port = core.LiveDati().HttpPort;
+            done = true;
+        });
+        PumpUntil([&] { return done; });
+        return port;
+    }
+};
+
+} // namespace
+
+TEST_F(SettingsDialogTest, PortFields)
+{
+    const std::string below = "Pellmara: Value out of range; minimum value allowed = 0.";
+    const std::string above = "Pellmara: Value out of range; maximum value allowed= 65535.";
+    const struct {
+        const char* typed;
+        bool enter;
+        std::string stored; // the edited port afterwards ("" = unchanged)
+        std::vector<std::string> messages;
+        bool silver;
+    } cases[] = {
+        {"8080", true, "8080", {}, false},
+        {"8080", false, "", {}, true},
+        {"", true, "0", {}, false},
+        {"-", true, "0", {}, false},
+        {"70000", true, "", {above}, true},
+        {"-5", true, "", {below}, true},
+        {"5-5", true, "", {"Pellmara: Wrong integer", below}, true},
+        {"a.", true, "0", {}, false}, // the keys never reach the field: an empty field
+    };
+    open();
+    auto* port = control<QLineEdit>("Edit20");
+    ASSERT_NE(port, nullptr);
+    for (const auto& c : cases) {
+        dialog().FillDialog(dialog().EditDati());
+        const std::string before = dialog().EditDati().HttpPort;
+        person.captionedWarnings.clear();
+        port->clear();
+        QTest::keyClicks(port, c.typed);
+        if (c.enter)
+            QTest::keyClick(port, Qt::Key_Return);
+        EXPECT_EQ(dialog().EditDati().HttpPort, c.stored.empty() ? before : c.stored) << c.typed;
+        EXPECT_EQ(person.captionedWarnings, c.messages) << c.typed;
+        EXPECT_EQ(port->styleSheet().contains("192"), c.silver) << c.typed;
+    }
+}
+
+TEST_F(SettingsDialogTest, APortTypedWithoutEnterIsNotApplied)
+{
+    open();
+    const std::string applied = appliedHttpPort();
+    QTest::keyClicks(control<QLineEdit>("Edit20"), "8080");
+    dialog().Button1Click(); // OK
+    settle();
+    EXPECT_EQ(appliedHttpPort(), applied);
+}
+
+TEST_F(SettingsDialogTest, ChoosingCom4StoresItAndReopeningShowsIt)
+{
+    open();
+    auto* ports = control<QComboBox>("COMPORT");
+    const int com4 = ports->findText("COM4");
+    ASSERT_EQ(ports->findText("COM3"), -1);
+    ports->setCurrentIndex(com4);
+    emit ports->activated(com4);
+    EXPECT_EQ(dialog().EditDati().ComPort, "COM4");
+    EXPECT_EQ(dialog().EditDati().ComPortIndex, 4);
+    emit ports->activated(ports->count() - 1); // an empty entry stores nothing
+    EXPECT_EQ(dialog().EditDati().ComPortIndex, 4);
+    dialog().Button1Click();
+    settle();
+    open();
+    EXPECT_EQ(ports->currentText(), "COM4");
+    EXPECT_EQ(control<QLabel>("ComDevice")->text(), "/dev/ttyUSB3");
+}
+
+TEST_F(SettingsDialogTest, CancelDropsEditsAndOkWithoutChangesSavesNothing)
+{
+    open();
+    QTest::keyClicks(control<QLineEdit>("Edit5"), " edited");
+    EXPECT_TRUE(dialog().Modified());
+    dialog().Button2Click(); // Cancel
+    open();
+    EXPECT_EQ(control<QLineEdit>("Edit5")->text(), "Welcome to Home server");
+    EXPECT_FALSE(dialog().Modified());
+
+    const QDateTime before = QFileInfo(QString::fromStdString(settingsPath)).lastModified();
+    const std::string content = [&] {
+        std::ifstream in(settingsPath);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }();
+    dialog().Button1Click(); // OK with "Apply" disabled
+    settle();
+    std::ifstream in(settingsPath);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), content);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(settingsPath)).lastModified(), before);
+}
+
+TEST_F(SettingsDialogTest, UpdateLogAndDisableHttp)
+{
+    open();
+    auto* fiveMinutes = control<QGroupBox>("RefreshTime")->findChildren<QRadioButton*>().at(2);
+    fiveMinutes->click();
+    dialog().Button4Click(); // Apply
+    int interval = 0;
+    bool serving = true;
+    host->Post([&](CoreApp& core) { interval = core.Timer3().Interval(); });
+    settle();
+    EXPECT_EQ(interval, 350000);
+
+    control<QCheckBox>("HTTPdisable")->click();
+    host->Post([&](CoreApp& core) { serving = core.WebServer().Active(); });
+    settle();
+    EXPECT_FALSE(serving);
+    dialog().MarkModified();
+    dialog().Button4Click(); // Apply starts it again, whatever the box shows
+    host->Post([&](CoreApp& core) { serving = core.WebServer().Active(); });
+    settle();
+    EXPECT_TRUE(serving);
+    EXPECT_TRUE(control<QCheckBox>("HTTPdisable")->isChecked());
+}
+
+TEST_F(SettingsDialogTest, MailEnablingRules)
+{
+    open();
+    auto* auth = control<QCheckBox>("CheckBox1");
+    auto* direct = control<QCheckBox>("Useinternal");
+    auto* user = control<QLineEdit>("Edit3");
+    auto* server = control<QLineEdit>("Edit1");
+    EXPECT_FALSE(user->isEnabled());
+    auth->click();
+    EXPECT_TRUE(user->isEnabled());
+    direct->click();
+    EXPECT_FALSE(user->isEnabled());
+    EXPECT_FALSE(server->isEnabled());
+    EXPECT_FALSE(auth->isEnabled());
+    direct->click();
+    EXPECT_TRUE(server->isEnabled());
+    EXPECT_TRUE(user->isEnabled()); // authentication is still ticked
+    EXPECT_FALSE(control<QCheckBox>("CheckBox19")->isEnabled()); // "Proxy required" stays disabled
+}
+
+TEST_F(SettingsDialogTest, EveryTabAsAPicture)
+{
+    open();
+    auto* tabs = control<QTabWidget>("PageControl1");
+    QStringList names;
+    for (int i = 0; i < tabs->count(); ++i) {
+        names << tabs->tabText(i);
+        tabs->setCurrentIndex(i);
+        dialog().grab().save(QDir(QUORVANE_BUILD_DIR).filePath(QString("settings-tab-%1.png").arg(i)));
+    }
+    EXPECT_EQ(names, (QStringList{"Main", "Mail", "Basic Info Log", "Computed info Log", "Energy/Event Log ", "Timer",
+                                  "BlackList", "Ports"}));
+    EXPECT_EQ(dialog().size(), QSize(694, 354));
+    EXPECT_EQ(dialog().windowTitle(), "Settings");
 }

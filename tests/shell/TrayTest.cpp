@@ -34,7 +34,7 @@ TEST(Tray, TheWindowGoesToTheNotificationAreaWithTheTipOfItsState)
     options.LogBase = folder.path().toStdString();
     options.MailRoutes = {{"127.0.0.1", 9}, 25};
     CoreHost host(options, clock, opener, person);
-    TForm1 window(host);
+    TForm1 window(host, person);
     QObject::connect(&host, &CoreHost::ready, &window, [&window](CoreApp* core) { window.Attach(core); });
     window.show();
     host.Start();

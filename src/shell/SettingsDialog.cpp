@@ -1,0 +1,604 @@
+#include "shell/SettingsDialog.h"
+
+#include "config/Editcheck.h"
+#include "core/UserNotifier.h"
+#include "inverter/PortMap.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimeEdit>
+
+namespace quorvane {
+
+namespace {
+
+constexpr int kPortDefault = -1;
+constexpr int kPortMinimum = 0;
+constexpr int kPortMaximum = 65535;
+const QString kSilver = "background: rgb(192, 192, 192);";
+
+// Lets only an integer's keys reach a field.
+class IntegerKeyFilter final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const QString text = key->text();
+            if (!text.isEmpty() && text.at(0).unicode() < 128 && FilterIntegerKey(static_cast<char>(text.at(0).unicode())) == '\0')
+                return true;
+            if (!text.isEmpty() && text.at(0).unicode() >= 128)
+                return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+QLabel* caption(const QString& text, QWidget* parent, int x, int y)
+{
+    auto* label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+QString q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// The port list: "COM1", "COM2", then "COM4" to "COM25", and two empty entries.
+QStringList portEntries()
+{
+    QStringList entries{"COM1", "COM2"};
+    for (int number = 4; number <= 25; ++number)
+        entries << "COM" + QString::number(number);
+    entries << "" << "";
+    return entries;
+}
+
+} // namespace
+
+TSetting::TSetting(Actions actions, UserNotifier& person, QWidget* parent)
+    : QDialog(parent, Qt::Tool), m_actions(std::move(actions)), m_person(person)
+{
+    setObjectName("Setting");
+    setWindowTitle("Settings");
+    setFixedSize(694, 354);
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName("PageControl1");
+    m_tabs->setGeometry(4, 4, 572, 346);
+    m_tabs->addTab(buildMainTab(), "Main");
+    m_tabs->addTab(buildMailTab(), "Mail");
+    m_tabs->addTab(buildBasicTab(), "Basic Info Log");
+    m_tabs->addTab(buildComputedTab(), "Computed info Log");
+    m_tabs->addTab(buildLogTab(), "Energy/Event Log ");
+    m_tabs->addTab(buildTimerTab(), "Timer");
+    m_tabs->addTab(buildBlackListTab(), "BlackList");
+    m_tabs->addTab(buildPortsTab(), "Ports");
+
+    m_apply = new QPushButton("Apply", this);
+    m_apply->setObjectName("Button4");
+    m_apply->setGeometry(584, 24, 100, 25);
+    m_apply->setEnabled(false);
+    connect(m_apply, &QPushButton::clicked, this, &TSetting::Button4Click);
+    m_autoConnect = box("AutoConnect", "Auto Connect", this, &TDati::AutoConnect);
+    m_autoConnect->move(582, 64);
+    m_autoReconnect = box("CheckBox29", "Auto Reconnect", this, &TDati::AutoReConnect);
+    m_autoReconnect->move(582, 88);
+    auto* ok = new QPushButton("OK", this);
+    ok->setObjectName("Button1");
+    ok->setGeometry(584, 280, 100, 25);
+    connect(ok, &QPushButton::clicked, this, &TSetting::Button1Click);
+    auto* cancel = new QPushButton("Cancel", this);
+    cancel->setObjectName("Button2");
+    cancel->setGeometry(584, 314, 100, 25);
+    connect(cancel, &QPushButton::clicked, this, &TSetting::Button2Click);
+}
+
+bool TSetting::Modified() const
+{
+    return m_apply->isEnabled();
+}
+
+void TSetting::MarkModified()
+{
+    m_apply->setEnabled(true);
+}
+
+QCheckBox* TSetting::box(const char* name, const QString& text, QWidget* parent, bool TDati::*setting)
+{
+    return box(name, text, parent, [setting](TDati& d) -> bool& { return d.*setting; });
+}
+
+QCheckBox* TSetting::box(const char* name, const QString& text, QWidget* parent, std::function<bool&(TDati&)> setting)
+{
+    auto* check = new QCheckBox(text, parent);
+    check->setObjectName(name);
+    check->adjustSize();
+    connect(check, &QCheckBox::clicked, this, [this, setting](bool ticked) {
+        setting(m_edit) = ticked;
+        MarkModified();
+    });
+    m_fillers.push_back([this, check, setting] { check->setChecked(setting(m_edit)); });
+    return check;
+}
+
+QLineEdit* TSetting::text(const char* name, QWidget* parent, std::function<std::string&(TDati&)> setting, int maxLength)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    if (maxLength > 0)
+        edit->setMaxLength(maxLength);
+    connect(edit, &QLineEdit::textEdited, this, [this, setting](const QString& value) {
+        setting(m_edit) = value.toStdString();
+        MarkModified();
+    });
+    m_fillers.push_back([this, edit, setting] { edit->setText(q(setting(m_edit))); });
+    return edit;
+}
+
+QLineEdit* TSetting::numericField(const char* name, QWidget* parent, std::string TDati::*setting)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->installEventFilter(new IntegerKeyFilter(edit));
+    // A change is only a draft (silver) until Enter accepts it.
+    connect(edit, &QLineEdit::textEdited, this, [this, edit] {
+        edit->setStyleSheet(kSilver);
+        MarkModified();
+    });
+    connect(edit, &QLineEdit::returnPressed, this, [this, edit, setting] {
+        const int value = ValidatedIntegerEntry(edit->text().toStdString(), kPortDefault, kPortMinimum, kPortMaximum, &m_person);
+        if (value < 0)
+            return; // refused, and the message said why; the field stays silver
+        m_edit.*setting = std::to_string(value);
+        MarkModified();
+        edit->setStyleSheet({});
+    });
+    m_fillers.push_back([this, edit, setting] {
+        edit->setText(q(m_edit.*setting));
+        edit->setStyleSheet({});
+    });
+    return edit;
+}
+
+QWidget* TSetting::buildMainTab()
+{
+    auto* tab = new QWidget;
+    auto* http = new QGroupBox("HTTP settings", tab);
+    http->setGeometry(8, 8, 280, 104);
+    caption("Port", http, 8, 24);
+    numericField("Edit20", http, &TDati::HttpPort)->setGeometry(120, 20, 80, 22);
+    caption("Title in web page", http, 8, 50);
+    text("Edit5", http, [](TDati& d) -> std::string& { return d.Title; })->setGeometry(120, 46, 150, 22);
+    caption("Refresh web page:", http, 8, 76);
+    auto* refresh = new QComboBox(http);
+    refresh->setObjectName("ComboBox6");
+    refresh->addItems({"1 sec", "2 sec", "3 sec", "5 sec", "10 sec", "1 min", "NEVER"});
+    refresh->setGeometry(120, 72, 80, 22);
+    connect(refresh, &QComboBox::activated, this, [this](int index) {
+        m_edit.RefreshWeb = index;
+        MarkModified();
+    });
+    m_fillers.push_back([this, refresh] { refresh->setCurrentIndex(m_edit.RefreshWeb); });
+    auto* reqByWeb = new QCheckBox("Read variables only when requested by web", tab);
+    reqByWeb->setObjectName("ReqByWeb");
+    reqByWeb->setGeometry(8, 116, 300, 20);
+    connect(reqByWeb, &QCheckBox::clicked, this, [this](bool ticked) {
+        m_edit.ReqByWeb = ticked;
+        MarkModified();
+        m_actions.SetReqByWebBox(ticked);
+    });
+    m_fillers.push_back([this, reqByWeb] { reqByWeb->setChecked(m_edit.ReqByWeb); });
+    auto* disable = new QCheckBox("Disable HTTP", tab);
+    disable->setObjectName("HTTPdisable");
+    disable->move(8, 138);
+    connect(disable, &QCheckBox::clicked, this, [this](bool ticked) { m_actions.SetServerEnabled(!ticked); });
+
+    auto radios = [this, tab](const char* name, const QString& title, const QStringList& choices, int TDati::*setting,
+                              int x) {
+        auto* group = new QGroupBox(title, tab);
+        group->setObjectName(name);
+        group->setGeometry(x, 160, 130, 146);
+        auto* buttons = new QButtonGroup(group);
+        for (int i = 0; i < choices.size(); ++i) {
+            auto* radio = new QRadioButton(choices.at(i), group);
+            radio->setGeometry(8, 18 + i * 16, 110, 16);
+            buttons->addButton(radio, i);
+        }
+        connect(buttons, &QButtonGroup::idClicked, this, [this, setting](int index) {
+            m_edit.*setting = index;
+            MarkModified();
+        });
+        m_fillers.push_back([this, buttons, setting] {
+            if (auto* chosen = buttons->button(m_edit.*setting))
+                chosen->setChecked(true);
+        });
+    };
+    radios("RefreshTime", "Update LOG", {"1 min", "2 min", "5 min", "10 min", "15 min", "20 min", "30 min", "1 h"},
+           &TDati::UpdateLog, 8);
+    radios("MeasTime", "Meas. Time", {"1 sec", "2 sec", "5 sec", "10 sec", "20 sec", "60 sec", "10 min", "1 h"},
+           &TDati::MeasTime, 146);
+
+    auto* serial = new QGroupBox("RS232 settings", tab);
+    serial->setGeometry(296, 8, 262, 130);
+    caption("Com Port", serial, 8, 24);
+    m_comPort = new QComboBox(serial);
+    m_comPort->setObjectName("COMPORT");
+    m_comPort->addItems(portEntries());
+    m_comPort->setGeometry(90, 20, 80, 22);
+    m_comDevice = new QLabel(serial);
+    m_comDevice->setObjectName("ComDevice");
+    m_comDevice->setGeometry(176, 20, 84, 22);
+    connect(m_comPort, &QComboBox::activated, this, [this](int index) {
+        const QString entry = m_comPort->itemText(index);
+        if (entry.isEmpty())
+            return; // the empty entries name no port: nothing is stored
+        m_edit.ComPort = entry.toStdString();
+        m_edit.ComPortIndex = entry.mid(3).toInt();
+        MarkModified();
+        showMappedDevice();
+    });
+    m_fillers.push_back([this] {
+        const int found = m_comPort->findText("COM" + QString::number(m_edit.ComPortIndex));
+        m_comPort->setCurrentIndex(found);
+        showMappedDevice();
+    });
+    caption("Baud rate", serial, 8, 50);
+    auto* baud = new QComboBox(serial);
+    baud->setObjectName("ComboBox5");
+    baud->addItems({"300", "1200", "2400", "4800", "9600", "18200"});
+    baud->setCurrentIndex(2);
+    baud->setEnabled(false);
+    baud->setGeometry(90, 46, 80, 22);
+    box("AutoSearch", "Auto search", serial, &TDati::AutoSearch)->move(8, 74);
+    auto* current = new QLabel("Current 4048 settings: 2400, 1, 0 , 8", serial);
+    current->setObjectName("Label26");
+    current->setStyleSheet("font-weight: bold;");
+    current->move(8, 100);
+    auto* errors = new QCheckBox("Display all errors on log ", tab);
+    errors->setObjectName("CheckBox2");
+    errors->move(296, 160);
+    connect(errors, &QCheckBox::clicked, this, [this](bool ticked) { m_actions.ShowAllErrors(ticked); });
+    auto* onError = box("OnErr", "Send Mail on Error", tab, &TDati::Err);
+    onError->move(296, 184);
+    onError->setEnabled(false);
+    return tab;
+}
+
+QWidget* TSetting::buildMailTab()
+{
+    auto* tab = new QWidget;
+    auto* group = new QGroupBox("Mail settings", tab);
+    group->setGeometry(8, 8, 552, 300);
+    auto* smtpLabel = caption("Smtp server", group, 8, 24);
+    auto* smtp = text("Edit1", group, [](TDati& d) -> std::string& { return d.Smtp; });
+    smtp->setGeometry(110, 20, 170, 22);
+    auto* portLabel = caption("Port", group, 290, 24);
+    auto* port = numericField("Edit2", group, &TDati::MailPort);
+    port->setGeometry(330, 20, 60, 22);
+    m_useInternal = box("Useinternal", "Use DIRECT relay (no SMTP)", group, &TDati::Useinternal);
+    m_useInternal->move(290, 50);
+    connect(m_useInternal, &QCheckBox::clicked, this, &TSetting::applyMailRules);
+    caption("Send to Address", group, 8, 52);
+    text("Edit29", group, [](TDati& d) -> std::string& { return d.Address; })->setGeometry(110, 48, 170, 22);
+    m_authRequired = box("CheckBox1", "Authentication Required", group, &TDati::AuthRequired);
+    m_authRequired->move(8, 80);
+    connect(m_authRequired, &QCheckBox::clicked, this, &TSetting::applyMailRules);
+    auto* auth = new QGroupBox("Authentication", group);
+    auth->setGeometry(8, 104, 270, 80);
+    auto* userLabel = caption("Username", auth, 8, 24);
+    auto* user = text("Edit3", auth, [](TDati& d) -> std::string& { return d.MailUsername; });
+    user->setGeometry(90, 20, 170, 22);
+    auto* passwordLabel = caption("Password", auth, 8, 50);
+    auto* password = text("Edit4", auth, [](TDati& d) -> std::string& { return d.MailPassword; });
+    password->setEchoMode(QLineEdit::Password);
+    password->setGeometry(90, 46, 170, 22);
+    m_authWidgets = {userLabel, user, passwordLabel, password};
+    m_serverWidgets = {smtpLabel, smtp, portLabel, port, m_authRequired};
+    m_proxyRequired = box("CheckBox19", "Proxy required", group, &TDati::ProxyRequired);
+    m_proxyRequired->move(290, 80);
+    m_proxyRequired->setEnabled(false);
+    auto* proxy = new QGroupBox("Proxy", group);
+    proxy->setGeometry(290, 104, 254, 80);
+    auto* urlLabel = caption("Url", proxy, 8, 24);
+    auto* url = text("Edit30", proxy, [](TDati& d) -> std::string& { return d.UrlProxy; });
+    url->setGeometry(50, 20, 140, 22);
+    auto* proxyPort = numericField("Edit31", proxy, &TDati::PortProxy);
+    proxyPort->setGeometry(196, 20, 60, 22);
+    m_proxyWidgets = {urlLabel, url, proxyPort};
+    m_sendMail = new QPushButton("Send Test Email", group);
+    m_sendMail->setObjectName("btnSendMail");
+    m_sendMail->setGeometry(8, 200, 140, 28);
+    connect(m_sendMail, &QPushButton::clicked, this, &TSetting::btnSendMailClick);
+    m_label46 = new QLabel("Test mail progress", group);
+    m_label46->setObjectName("Label46");
+    m_label46->setGeometry(160, 204, 380, 22);
+    m_fillers.push_back([this] { applyMailRules(); });
+    return tab;
+}
+
+void TSetting::applyMailRules()
+{
+    const bool direct = m_useInternal->isChecked();
+    for (QWidget* widget : m_serverWidgets)
+        widget->setEnabled(!direct);
+    for (QWidget* widget : m_authWidgets)
+        widget->setEnabled(!direct && m_authRequired->isChecked());
+    for (QWidget* widget : m_proxyWidgets)
+        widget->setEnabled(m_proxyRequired->isChecked());
+}
+
+QWidget* TSetting::buildBasicTab()
+{
+    static constexpr std::array<const char*, 15> kFields = {"Edit7",  "Edit8",  "Edit9",  "Edit10", "Edit11",
+                                                            "Edit24", "Edit25", "Edit26", "Edit27", "Edit28",
+                                                            "Edit32", "Edit33", "Edit34", "Edit37", "Edit38"};
+    auto* tab = new QWidget;
+    auto* group = new QGroupBox("Inverter basic info Labels and log", tab);
+    group->setGeometry(8, 8, 552, 300);
+    for (size_t i = 0; i < kFields.size(); ++i) {
+        const int column = i < 8 ? 0 : 1;
+        const int row = i < 8 ? static_cast<int>(i) : static_cast<int>(i) - 8;
+        caption("Var" + QString::number(i + 1), group, 8 + column * 280, 24 + row * 28);
+        text(kFields[i], group, [i](TDati& d) -> std::string& { return d.BasicCaptions[i]; }, 30)
+            ->setGeometry(60 + column * 280, 20 + row * 28, 200, 22);
+    }
+    box("LogBasic", "Log and save to file daily", group, &TDati::LogBasic)->move(288, 220);
+    box("SendBasic", "Send e-mail on save", group, [](TDati& d) -> bool& { return d.Out[0]; })->move(288, 244);
+    return tab;
+}
+
+QWidget* TSetting::buildComputedTab()
+{
+    static constexpr std::array<const char*, 6> kNames = {"Edit12", "Edit13", "Edit14", "Edit15", "Edit16", "Edit17"};
+    static constexpr std::array<const char*, 6> kUnits = {"Edit6", "Edit18", "Edit19", "Edit21", "Edit22", "Edit23"};
+    auto* tab = new QWidget;
+    auto* group = new QGroupBox("Computed Info Labels, Log and Units", tab);
+    group->setGeometry(8, 8, 552, 300);
+    for (size_t i = 0; i < kNames.size(); ++i) {
+        const int y = 24 + static_cast<int>(i) * 30;
+        caption("Var " + QString::number(i + 1), group, 8, y);
+        text(kNames[i], group, [i](TDati& d) -> std::string& { return d.Aux[i]; }, 30)->setGeometry(60, y - 4, 200, 22);
+        caption("Unit Var " + QString::number(i + 1), group, 280, y);
+        text(kUnits[i], group, [i](TDati& d) -> std::string& { return d.UnitAux[i]; }, 30)->setGeometry(350, y - 4, 100, 22);
+    }
+    box("LogComputed", "Log and save to file daily", group, &TDati::LogComputed)->move(8, 220);
+    box("SendComputed", "Send e-mail on save", group, [](TDati& d) -> bool& { return d.Out[1]; })->move(8, 244);
+    return tab;
+}
+
+QWidget* TSetting::buildLogTab()
+{
+    auto* tab = new QWidget;
+    auto* explanation = new QPlainTextEdit(tab);
+    explanation->setReadOnly(true);
+    explanation->setGeometry(8, 8, 300, 300);
+    explanation->setPlainText("- Directory name: Log, in the folder Quorvane is started from.\n"
+                              "- Basic variables: Log/LogVariables/year/month/day/BasicLog_D-M-Y.csv\n"
+                              "- Computed variables: Log/LogComputed/year/month/day/ComputedLog_D-M-Y.csv\n"
+                              "- Energy: Log/LogEnergy/year/month/EnergyLog_M-Y.csv, one row a day\n"
+                              "- Events: Log/LogEvent/year/month/day/EventLogD-M-Y.txt\n"
+                              "- Totals: Log/EnergyTotalSolar.csv");
+    auto group = [tab](const char* title, int y, int height) {
+        auto* g = new QGroupBox(title, tab);
+        g->setGeometry(316, y, 244, height);
+        return g;
+    };
+    box("LogEvent", "Save to file", group("Event log", 8, 50), &TDati::LogEvent)->move(8, 22);
+    auto* energy = group("Energy log", 62, 74);
+    box("LogEnergy", "Save to file", energy, &TDati::LogEnergy)->move(8, 22);
+    box("SendEnergy", "Send e-mail on save", energy, [](TDati& d) -> bool& { return d.Out[2]; })->move(8, 46);
+    box("SendSwitch", "Send e-mail on switch Battery/Line and Line/battery", group("Energy Flow", 140, 50),
+        [](TDati& d) -> bool& { return d.Out[3]; })->move(8, 22);
+    box("LineFault", "Send e-mail on Line fault", group("Line/Utility", 194, 50),
+        [](TDati& d) -> bool& { return d.Out[4]; })->move(8, 22);
+    return tab;
+}
+
+QWidget* TSetting::buildTimerTab()
+{
+    struct TimerGroup {
+        const char* name;
+        const char* title;
+        const char* enabled;
+        const char* on;
+        const char* off;
+        const char* next;
+        const char* output;
+    };
+    static constexpr std::array<TimerGroup, 4> kGroups = {{
+        {"TimerA", "Timer for automatic activation \"Read Variable only when requested by web\"", "CheckBox3",
+         "DateTimePicker1", "DateTimePicker2", "TAnext", "ComboBox1"},
+        {"TimerB", "Timer for SOL activation (normally SBU activated)", "CheckBox20", "DateTimePicker3",
+         "DateTimePicker4", "TBnext", "ComboBox2"},
+        {"TimerC", "Timer on Output (C)", "CheckBox21", "DateTimePicker5", "DateTimePicker6", "TCnext", "ComboBox3"},
+        {"TimerD", "Timer on Output (D)", "CheckBox22", "DateTimePicker7", "DateTimePicker8", "TDnext", "ComboBox4"},
+    }};
+    auto* tab = new QWidget;
+    for (size_t t = 0; t < kGroups.size(); ++t) {
+        const TimerGroup& g = kGroups[t];
+        auto* group = new QGroupBox(g.title, tab);
+        group->setObjectName(g.name);
+        group->setGeometry(8, 8 + static_cast<int>(t % 2) * 150, 552, 140);
+        group->setVisible(t < 2); // timers C and D stay hidden
+        auto* enabled = box(g.enabled, "Enabled", group, [t](TDati& d) -> bool& { return d.TimerEnabled[t]; });
+        enabled->move(8, 24);
+        connect(enabled, &QCheckBox::clicked, this, [this, t](bool ticked) { setTimerEnabled(t, ticked); });
+        auto picker = [&](const char* name, const char* label, int x, std::array<QDateTime, 4> TDati::*times) {
+            auto* text = caption(label, group, x, 54);
+            auto* edit = new QTimeEdit(group);
+            edit->setObjectName(name);
+            edit->setDisplayFormat("HH:mm:ss");
+            edit->setGeometry(x + 30, 50, 90, 22);
+            connect(edit, &QTimeEdit::timeChanged, this, [this, t, times](const QTime& time) {
+                if (m_filling)
+                    return;
+                // Today's date and the time of day in whole seconds.
+                (m_edit.*times)[t] = QDateTime(QDate::currentDate(), QTime(time.hour(), time.minute(), time.second()));
+                MarkModified();
+            });
+            m_fillers.push_back([this, edit, t, times] { edit->setTime((m_edit.*times)[t].time()); });
+            m_timerWidgets[t].insert(m_timerWidgets[t].end(), {text, edit});
+        };
+        picker(g.on, "On", 8, &TDati::TimeOn);
+        picker(g.off, "Off", 150, &TDati::TimeOff);
+        auto* next = box(g.next, "Next day (check if the OFF time is in the subsequent day of the ON time)", group,
+                         [t](TDati& d) -> bool& { return d.TimerNext[t]; });
+        next->move(8, 84);
+        auto* output = new QComboBox(group);
+        output->setObjectName(g.output);
+        for (int n = 1; n <= 8; ++n)
+            output->addItem("Output " + QString::number(n));
+        output->setGeometry(300, 50, 100, 22);
+        output->setVisible(t != 0); // timer A's output list stays hidden
+        connect(output, &QComboBox::activated, this, [this, t](int index) {
+            m_edit.TimerInput[t] = index;
+            MarkModified();
+        });
+        m_fillers.push_back([this, output, t] { output->setCurrentIndex(m_edit.TimerInput[t]); });
+        m_timerWidgets[t].insert(m_timerWidgets[t].end(), {next, output});
+        m_fillers.push_back([this, t] { setTimerEnabled(t, m_edit.TimerEnabled[t]); });
+    }
+    return tab;
+}
+
+void TSetting::setTimerEnabled(size_t timer, bool enabled)
+{
+    for (QWidget* widget : m_timerWidgets[timer])
+        widget->setEnabled(enabled);
+}
+
+QWidget* TSetting::buildBlackListTab()
+{
+    auto* tab = new QWidget;
+    auto* memo = new QPlainTextEdit("Not yet implemented", tab);
+    memo->setReadOnly(true);
+    memo->setGeometry(8, 8, 300, 200);
+    auto* add = new QPushButton("Add", tab);
+    add->setGeometry(316, 8, 75, 25);
+    auto* field = new QLineEdit(tab);
+    field->setGeometry(316, 40, 150, 22);
+    return tab;
+}
+
+QWidget* TSetting::buildPortsTab()
+{
+    auto* tab = new QWidget;
+    caption("Which device file each port name stands for (an empty path: the default one).", tab, 8, 8);
+    m_ports = new QTableWidget(PortMap::kLastPort, 2, tab);
+    m_ports->setObjectName("PortsTable");
+    m_ports->setHorizontalHeaderLabels({"Port", "Device"});
+    m_ports->verticalHeader()->hide();
+    m_ports->setGeometry(8, 30, 552, 280);
+    m_ports->setColumnWidth(0, 80);
+    m_ports->horizontalHeader()->setStretchLastSection(true);
+    for (int number = 1; number <= PortMap::kLastPort; ++number) {
+        auto* name = new QTableWidgetItem("COM" + QString::number(number));
+        name->setFlags(Qt::ItemIsEnabled);
+        m_ports->setItem(number - 1, 0, name);
+    }
+    connect(m_ports, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+        if (m_filling || item->column() != 1)
+            return;
+        const int number = item->row() + 1;
+        const std::string path = item->text().trimmed().toStdString();
+        if (path.empty())
+            m_edit.Ports.erase(number);
+        else
+            m_edit.Ports[number] = path;
+        // A path that does not exist is shown as such, and kept: the adapter may be unplugged.
+        item->setToolTip(path.empty() || QFileInfo::exists(item->text()) ? QString() : "This device does not exist now.");
+        item->setForeground(path.empty() || QFileInfo::exists(item->text()) ? QBrush() : QBrush(Qt::red));
+        MarkModified();
+        showMappedDevice();
+    });
+    m_fillers.push_back([this] {
+        for (int number = 1; number <= PortMap::kLastPort; ++number) {
+            const auto mapped = m_edit.Ports.find(number);
+            m_ports->setItem(number - 1, 1, new QTableWidgetItem(mapped == m_edit.Ports.end() ? QString() : q(mapped->second)));
+        }
+    });
+    return tab;
+}
+
+void TSetting::showMappedDevice()
+{
+    const std::string device = PortMap(m_edit.Ports).DevicePath(m_edit.ComPort);
+    m_comDevice->setText(q(device));
+}
+
+void TSetting::FillDialog(const TDati& live)
+{
+    m_filling = true;
+    m_edit = live;
+    for (const auto& fill : m_fillers)
+        fill();
+    m_filling = false;
+}
+
+void TSetting::FormShow(const TDati& live)
+{
+    FillDialog(live);
+    m_autoConnect->setChecked(m_edit.AutoConnect);
+    m_autoReconnect->setChecked(m_edit.AutoReConnect);
+    m_apply->setEnabled(false);
+}
+
+void TSetting::Button1Click()
+{
+    if (Modified())
+        m_actions.Apply(m_edit);
+    m_apply->setEnabled(false);
+    hide();
+}
+
+void TSetting::Button4Click()
+{
+    m_actions.Apply(m_edit);
+    m_apply->setEnabled(false);
+}
+
+void TSetting::Button2Click()
+{
+    hide();
+}
+
+void TSetting::btnSendMailClick()
+{
+    if (Modified()) {
+        const auto answer = QMessageBox::warning(this, "Quorvane", "Apply data before?", QMessageBox::Ok | QMessageBox::Cancel);
+        if (answer == QMessageBox::Ok)
+            Button4Click();
+    }
+    m_sendMail->setEnabled(false);
+    m_label46->setText("Try sending test message...");
+    m_label46->repaint();
+    m_actions.SendTestMail();
+}
+
+void TSetting::SetMailProgress(const std::string& label46, bool buttonEnabled)
+{
+    if (!label46.empty())
+        m_label46->setText(q(label46));
+    m_sendMail->setEnabled(buttonEnabled);
+}
+
+} // namespace quorvane

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "config/Settings.h"
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTableWidget;
+class QTimeEdit;
+
+namespace quorvane {
+
+class UserNotifier;
+
+// The settings dialog: a tool window where the user edits EditDati, this dialog's working copy
+// of the settings. Every edit lands in it at once and enables "Apply"; OK and Apply hand it to
+// the core, which applies and saves it. A few controls act on the running system at once.
+// Thread ownership: the GUI thread; everything that touches the core goes through the
+// callbacks, which post to the core thread.
+class TSetting final : public QDialog {
+    Q_OBJECT
+public:
+    struct Actions {
+        std::function<void(const TDati&)> Apply;       // OK and Apply
+        std::function<void(bool)> ShowAllErrors;       // "Display all errors on log "
+        std::function<void(bool)> SetServerEnabled;    // "Disable HTTP" (the negation)
+        std::function<void(bool)> SetReqByWebBox;      // the main window's box
+        std::function<void()> SendTestMail;           // "Send Test Email"
+    };
+
+    TSetting(Actions actions, UserNotifier& person, QWidget* parent = nullptr);
+
+    // Copies the applied settings into EditDati and every control from it.
+    void FillDialog(const TDati& live);
+    // What the dialog's showing does: FillDialog, the two connect boxes, "Apply" disabled.
+    void FormShow(const TDati& live);
+    // The test mail's progress as the core reports it.
+    void SetMailProgress(const std::string& label46, bool buttonEnabled);
+
+    [[nodiscard]] const TDati& EditDati() const { return m_edit; }
+    [[nodiscard]] bool Modified() const;
+    void MarkModified();
+
+    void Button1Click(); // OK
+    void Button4Click(); // Apply
+    void Button2Click(); // Cancel
+
+private:
+    QWidget* buildMainTab();
+    QWidget* buildMailTab();
+    QWidget* buildBasicTab();
+    QWidget* buildComputedTab();
+    QWidget* buildLogTab();
+    QWidget* buildTimerTab();
+    QWidget* buildBlackListTab();
+    QWidget* buildPortsTab();
+    QLineEdit* numericField(const char* name, QWidget* parent, std::string TDati::*setting);
+    QCheckBox* box(const char* name, const QString& caption, QWidget* parent, bool TDati::*setting);
+    QCheckBox* box(const char* name, const QString& caption, QWidget* parent, std::function<bool&(TDati&)> setting);
+    QLineEdit* text(const char* name, QWidget* parent, std::function<std::string&(TDati&)> setting, int maxLength = 0);
+    void applyMailRules();
+    void setTimerEnabled(size_t timer, bool enabled);
+    void showMappedDevice();
+    void btnSendMailClick();
+
+    Actions m_actions;
+    UserNotifier& m_person;
+    TDati m_edit;
+    bool m_filling = false;
+    std::vector<std::function<void()>> m_fillers; // each sets one control from m_edit
+
+    QTabWidget* m_tabs = nullptr;
+    QPushButton* m_apply = nullptr;
+    QCheckBox* m_autoConnect = nullptr;
+    QCheckBox* m_autoReconnect = nullptr;
+    QComboBox* m_comPort = nullptr;
+    QLabel* m_comDevice = nullptr;
+    QCheckBox* m_authRequired = nullptr;
+    QCheckBox* m_proxyRequired = nullptr;
+    QCheckBox* m_useInternal = nullptr;
+    std::vector<QWidget*> m_authWidgets;
+    std::vector<QWidget*> m_serverWidgets;
+    std::vector<QWidget*> m_proxyWidgets;
+    std::array<std::vector<QWidget*>, 4> m_timerWidgets;
+    QPushButton* m_sendMail = nullptr;
+    QLabel* m_label46 = nullptr;
+    QTableWidget* m_ports = nullptr;
+};
+
+} // namespace quorvane
