@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QScreen>
 
@@ -303,16 +304,19 @@ void TForm1::Attach(CoreApp* core)
     }
     m_iconizePending = core->LiveDati().AutoConnect;
     // Everything once more for this fresh view; then the first showing's automatic connect.
-    forward([this](CoreApp& core) {
+    const QPointer<TForm1> self(this);
+    forward([self](CoreApp& core) {
         core.Memo().Republish();
         core.Logs().BasicList().Republish();
         core.Logs().ComputedList().Republish();
         core.Logs().EnergyList().Republish();
-        core.Sampler().AfterFirstMeasurement = [this] {
-            QMetaObject::invokeMethod(this, [this] {
-                if (m_iconizePending) {
-                    m_iconizePending = false;
-                    Close1Click();
+        // The window may be gone by the time the core calls: the call goes through the
+        // application object and finds the window, if it is still there, on the GUI thread.
+        core.Sampler().AfterFirstMeasurement = [window = self] {
+            QMetaObject::invokeMethod(qApp, [window] {
+                if (window && window->m_iconizePending) {
+                    window->m_iconizePending = false;
+                    window->Close1Click();
                 }
             }, Qt::QueuedConnection);
         };
@@ -367,13 +371,17 @@ void TForm1::apply(const CoreSnapshot& snapshot)
 
 void TForm1::refillSettings(bool showDialog)
 {
-    // The applied settings come from the core thread as a value.
-    m_host.Post([this, showDialog](CoreApp& core) {
+    // The applied settings come from the core thread as a value, to the window if it is
+    // still there.
+    const QPointer<TForm1> self(this);
+    m_host.Post([self, showDialog](CoreApp& core) {
         const TDati live = core.LiveDati();
-        QMetaObject::invokeMethod(this, [this, live, showDialog] {
-            m_settings->FormShow(live);
+        QMetaObject::invokeMethod(qApp, [self, live, showDialog] {
+            if (!self)
+                return;
+            self->m_settings->FormShow(live);
             if (showDialog)
-                m_settings->show();
+                self->m_settings->show();
         }, Qt::QueuedConnection);
     });
 }
