@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 
 using namespace quorvane;
@@ -251,21 +252,22 @@ protected:
         ASSERT_TRUE(PumpUntil([this] { return dialog().isVisible(); }));
     }
     // Waits until the core has run everything posted so far.
+    // (The flag is atomic: what the core thread wrote before setting it is then seen here.)
     void settle()
     {
-        bool done = false;
+        std::atomic<bool> done = false;
         host->Post([&done](CoreApp&) { done = true; });
-        PumpUntil([&] { return done; });
+        PumpUntil([&] { return done.load(); });
     }
     std::string appliedHttpPort()
     {
         std::string port;
-        bool done = false;
+        std::atomic<bool> done = false;
         host->Post([&](CoreApp& core) {
             port = core.LiveDati().HttpPort;
             done = true;
         });
-        PumpUntil([&] { return done; });
+        PumpUntil([&] { return done.load(); });
         return port;
     }
 };
