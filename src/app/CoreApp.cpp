@@ -31,6 +31,12 @@ std::optional<long> wholeNumber(const std::string& text)
     return value;
 }
 
+// A whole number that is no port (negative, above 65535) fails to start like a busy port.
+HttpServer::StartError startOn(HttpServer& server, long port)
+{
+    return port >= 0 && port <= 65535 ? server.Start(static_cast<std::uint16_t>(port)) : HttpServer::StartError::Other;
+}
+
 } // namespace
 
 CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, UserNotifier& person, QObject* parent)
@@ -169,8 +175,7 @@ bool CoreApp::RestartWebServer()
     const auto port = wholeNumber(m_live.HttpPort);
     if (!port)
         return false;
-    const auto started = *port >= 0 && *port <= 65535 ? m_server.Start(static_cast<std::uint16_t>(*port))
-                                                      : HttpServer::StartError::Other;
+    const auto started = startOn(m_server, *port);
     if (started != HttpServer::StartError::None) {
         m_memo.AddEventLine("Failed to activate WEB server.");
         if (started == HttpServer::StartError::PermissionDenied)
@@ -187,9 +192,8 @@ void CoreApp::SetServerEnabled(bool enabled)
         m_server.Stop();
         return;
     }
-    const auto port = wholeNumber(m_live.HttpPort);
-    if (port && *port >= 0 && *port <= 65535)
-        (void)m_server.Start(static_cast<std::uint16_t>(*port));
+    if (const auto port = wholeNumber(m_live.HttpPort))
+        (void)startOn(m_server, *port); // reports nothing, as the box never did
 }
 
 void CoreApp::ApplySettings()

@@ -23,6 +23,22 @@ int pollMilliseconds(Clock::duration remaining)
     return static_cast<int>(std::chrono::ceil<milliseconds>(remaining).count());
 }
 
+enum class Readiness { Ready, TimedOut, Closed };
+
+// Waits up to `remaining` for the descriptor to be ready for `events`; a hang-up or an error
+// reads as Closed. An interrupted wait reads as Ready: the caller's non-blocking call then
+// finds nothing to do and the caller goes round again with its time-out recomputed.
+Readiness waitReady(int fd, short events, Clock::duration remaining)
+{
+    pollfd request{fd, events, 0};
+    const int ready = ::poll(&request, 1, pollMilliseconds(remaining));
+    if (ready < 0)
+        return errno == EINTR ? Readiness::Ready : Readiness::Closed;
+    if (ready == 0)
+        return Readiness::TimedOut;
+    return (request.revents & events) != 0 ? Readiness::Ready : Readiness::Closed;
+}
+
 bool configureLine(int fd, LineSetupProblem& problem)
 {
     termios settings{};
@@ -67,16 +83,10 @@ int PosixSerialPort::write(std::span<const std::uint8_t> bytes, milliseconds tot
         const auto remaining = deadline - Clock::now();
         if (remaining <= Clock::duration::zero())
             break;
-        pollfd request{m_fd, POLLOUT, 0};
-        const int ready = ::poll(&request, 1, pollMilliseconds(remaining));
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (ready == 0)
+        const Readiness readiness = waitReady(m_fd, POLLOUT, remaining);
+        if (readiness == Readiness::TimedOut)
             break;
-        if ((request.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+        if (readiness == Readiness::Closed)
             return -1;
         const ssize_t count = ::write(m_fd, bytes.data() + written, bytes.size() - written);
         if (count < 0) {
@@ -101,16 +111,10 @@ int PosixSerialPort::read(std::span<std::uint8_t> buffer, const ReadLimits& limi
             remaining = std::min(remaining, start + *limits.total - now);
         if (remaining <= Clock::duration::zero())
             break;
-        pollfd request{m_fd, POLLIN, 0};
-        const int ready = ::poll(&request, 1, pollMilliseconds(remaining));
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (ready == 0)
+        const Readiness readiness = waitReady(m_fd, POLLIN, remaining);
+        if (readiness == Readiness::TimedOut)
             break;
-        if ((request.revents & POLLIN) == 0) // hung up (an unplugged adapter, a closed pty) or invalid
+        if (readiness == Readiness::Closed) // hung up (an unplugged adapter, a closed pty) or invalid
             return received > 0 ? static_cast<int>(received) : -1;
         const ssize_t count = ::read(m_fd, buffer.data() + received, buffer.size() - received);
         if (count < 0) {
