@@ -20,9 +20,16 @@ struct Capture {
     std::string notes;
 };
 
+constexpr const char* kCapturesFile = QUORVANE_TESTDATA_DIR "/pi30-captures.tsv";
+
+// A file that is missing or empty fails the calling test by name, so no test passes on no data.
 std::vector<Capture> loadCaptures()
 {
-    std::ifstream file(QUORVANE_TESTDATA_DIR "/pi30-captures.tsv");
+    std::ifstream file(kCapturesFile);
+    if (!file) {
+        ADD_FAILURE() << "cannot open the captures file " << kCapturesFile;
+        return {};
+    }
     std::vector<Capture> captures;
     std::string row;
     int line = 0;
@@ -41,6 +48,8 @@ std::vector<Capture> loadCaptures()
             capture.reply.push_back(static_cast<std::uint8_t>(value));
         captures.push_back(std::move(capture));
     }
+    if (captures.empty())
+        ADD_FAILURE() << "no replies with a known CRC in " << kCapturesFile;
     return captures;
 }
 
