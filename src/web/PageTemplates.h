@@ -5,7 +5,8 @@
 
 namespace quorvane {
 
-inline constexpr const char* kVersionText = "1.2.0.0";
+// The program's version, from the project's version in the top CMakeLists.txt.
+inline constexpr const char* kVersionText = QUORVANE_VERSION_TEXT;
 
 // Template lines; the footer lines (main page 227, Timer page 99) are empty here and written
 // when the pages are built.
