@@ -161,6 +161,12 @@ void InverterModel::ClearFaults()
     m_faults.clear();
 }
 
+void InverterModel::Unplug()
+{
+    const std::lock_guard lock(m_mutex);
+    m_unplugged = true;
+}
+
 bool InverterModel::Unplugged() const
 {
     const std::lock_guard lock(m_mutex);

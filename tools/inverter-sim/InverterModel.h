@@ -80,7 +80,10 @@ public:
 
     // The reply to one request frame (command, CRC, CR). Also counts what was received.
     ReplySchedule Answer(std::span<const std::uint8_t> request);
-    // True once an Unplug fault has fired.
+    // Pulls the cable now, without waiting for a request: no more answers, and the lines on
+    // this model fail their reads and writes from here on.
+    void Unplug();
+    // True once the cable is out (Unplug, or an Unplug fault that has fired).
     [[nodiscard]] bool Unplugged() const;
 
     void NoteReceivedBytes(size_t count);

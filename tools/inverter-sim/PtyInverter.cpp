@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -52,17 +53,36 @@ PtyInverter::PtyInverter(InverterModel& model) : m_model(model)
 PtyInverter::~PtyInverter()
 {
     m_stop = true;
-    [[maybe_unused]] const auto written = ::write(m_wakePipe[1], "x", 1);
-    m_thread.join();
+    wake();
+    if (m_thread.joinable())
+        m_thread.join();
     closeLine();
     ::close(m_wakePipe[0]);
     ::close(m_wakePipe[1]);
 }
 
+void PtyInverter::wake()
+{
+    [[maybe_unused]] const auto written = ::write(m_wakePipe[1], "x", 1);
+}
+
 void PtyInverter::Unplug()
 {
-    m_unplugRequested = true;
-    [[maybe_unused]] const auto written = ::write(m_wakePipe[1], "u", 1);
+    m_model.Unplug();
+    wake();
+    // The line thread closes the master and ends; once it has, the kernel has hung up the
+    // port's side and removed the device.
+    if (m_thread.joinable())
+        m_thread.join();
+    closeLine();
+}
+
+size_t PtyInverter::UnreadBytes() const
+{
+    int waiting = 0;
+    if (m_heldSlave < 0 || ::ioctl(m_heldSlave, FIONREAD, &waiting) != 0)
+        return 0;
+    return static_cast<size_t>(waiting);
 }
 
 void PtyInverter::closeLine()
@@ -74,32 +94,41 @@ void PtyInverter::closeLine()
     m_master = m_heldSlave = -1;
 }
 
-// Sleeps up to timeoutMs; true when the thread must stop (or unplug) instead.
+// Sleeps up to timeoutMs; true when the thread must stop (or the cable is out) instead.
 bool PtyInverter::waitForStop(int timeoutMs)
 {
-    pollfd wake{m_wakePipe[0], POLLIN, 0};
-    if (::poll(&wake, 1, timeoutMs) > 0) {
+    pollfd wakeUp{m_wakePipe[0], POLLIN, 0};
+    if (::poll(&wakeUp, 1, timeoutMs) > 0) {
         char drain[16];
         while (::read(m_wakePipe[0], drain, sizeof drain) > 0) {
         }
     }
-    return m_stop || m_unplugRequested;
+    return m_stop || m_model.Unplugged();
 }
 
 bool PtyInverter::sendReply(const ReplySchedule& reply)
 {
     const auto start = SteadyClock::now();
-    for (const TimedByte& byte : reply) {
-        for (;;) {
-            const auto wait = start + byte.at - SteadyClock::now();
-            if (wait <= SteadyClock::duration::zero())
-                break;
+    Bytes due;
+    size_t next = 0;
+    while (next < reply.size()) {
+        const auto wait = start + reply[next].at - SteadyClock::now();
+        if (wait > SteadyClock::duration::zero()) {
             const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
             if (waitForStop(static_cast<int>(waitMs)))
                 return false;
+            continue;
         }
-        // A full input queue on the client's side drops the byte, as a real line would.
-        [[maybe_unused]] const auto written = ::write(m_master, &byte.value, 1);
+        // Every byte due by now goes out in one write: a line thread that woke late on a busy
+        // machine sends what it owes at once instead of opening gaps the reply never had.
+        const auto elapsed = SteadyClock::now() - start;
+        due.clear();
+        while (next < reply.size() && reply[next].at <= elapsed)
+            due.push_back(reply[next++].value);
+        // A full input queue on the client's side drops bytes, as a real line would.
+        const ssize_t written = ::write(m_master, due.data(), due.size());
+        if (written > 0)
+            m_bytesSent += static_cast<size_t>(written);
     }
     return true;
 }
@@ -108,11 +137,10 @@ void PtyInverter::run()
 {
     Bytes request;
     while (!m_stop) {
-        if (m_unplugRequested || m_model.Unplugged()) {
-            closeLine();
-            m_unplugRequested = false;
-            while (!m_stop)
-                waitForStop(-1);
+        if (m_model.Unplugged()) {
+            // Closing the master hangs up the port's side and removes the device.
+            ::close(m_master);
+            m_master = -1;
             return;
         }
         pollfd watched[2] = {{m_master, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
