@@ -1,9 +1,12 @@
-// The serial port over real pseudo-terminals against the inverter simulator, at the real
-// pace of 2400 baud. Time bounds are generous: they only catch a read that waits for the
-// wrong thing, never a slow machine.
+// The serial port itself over real pseudo-terminals against the inverter simulator: what the
+// device files do (exclusive opens, locks, purge, hang-up) and how reads end. Nothing here
+// asserts on how soon a thread is scheduled: a test waits for the bytes it needs to be in the
+// port's queue before it reads, and time bounds only catch a read that waits for the wrong
+// thing. How the time-outs split replies is shown on the in-process line with virtual time.
 #include "FakeUserNotifier.h"
 #include "InverterModel.h"
 #include "PtyInverter.h"
+#include "WaitUntil.h"
 #include "inverter/Frame.h"
 #include "inverter/PosixSerialPort.h"
 #include "inverter/Wincom.h"
@@ -15,10 +18,10 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
 
 using namespace quorvane;
 using namespace std::chrono_literals;
+using quorvane::fakes::WaitUntil;
 using quorvane::sim::Fault;
 using quorvane::sim::FaultSpec;
 
@@ -38,6 +41,11 @@ protected:
     {
         return comm.Write(FrameCommand(command));
     }
+    // Waits until the simulator's reply has reached the port's input queue.
+    [[nodiscard]] bool replyWaiting(size_t count) const
+    {
+        return WaitUntil([&] { return inverter.UnreadBytes() >= count; });
+    }
 
     sim::InverterModel model;
     sim::PtyInverter inverter{model};
@@ -54,20 +62,25 @@ std::chrono::milliseconds since(SteadyClock::time_point start)
 
 } // namespace
 
-TEST_F(WincomPty, MainValuesArriveAtLinePaceAndPassTheirCrc)
+TEST_F(WincomPty, MainValuesArriveAtLinePaceWholeAndInOrder)
 {
     const Bytes expected = model.MainValuesReply();
     const auto start = SteadyClock::now();
     ASSERT_EQ(send("QPIGS"), 8);
-    const int n = comm.ReadUntilQuiet(buffer);
-    const auto elapsed = since(start);
+    // On a busy machine the simulator's thread may wake so late that the reply has a gap
+    // longer than the quiet time, and comes in two reads: what matters is what arrived.
+    Bytes received;
+    const bool whole = WaitUntil([&] {
+        const int n = comm.ReadUntilQuiet(buffer);
+        received.insert(received.end(), buffer, buffer + n);
+        return received.size() >= expected.size();
+    });
+    ASSERT_TRUE(whole) << received.size() << " of " << expected.size() << " bytes";
 
-    ASSERT_EQ(static_cast<size_t>(n), expected.size());
-    EXPECT_EQ(Bytes(buffer, buffer + n), expected);
-    EXPECT_TRUE(ReplyCrcOk(std::span(buffer, static_cast<size_t>(n)), n - 3));
-    // The bytes themselves take about 4.17 ms each on the line, and the quiet gap follows.
-    EXPECT_GE(elapsed, std::chrono::milliseconds(static_cast<long>(n) * 4) + TComm::kQuietGap);
-    EXPECT_LT(elapsed, 10s);
+    EXPECT_EQ(received, expected);
+    EXPECT_TRUE(ReplyCrcOk(received, static_cast<int>(received.size()) - 3));
+    // The bytes themselves take about 4.17 ms each on the line.
+    EXPECT_GE(since(start), std::chrono::milliseconds(static_cast<long>(expected.size()) * 4));
     EXPECT_EQ(model.ReceivedCommands(), std::vector<std::string>{"QPIGS"});
 }
 
@@ -77,35 +90,33 @@ TEST_F(WincomPty, ReadUntilQuietReturnsZeroWhenNothingComes)
     ASSERT_EQ(send("QPIGS"), 8);
     const auto start = SteadyClock::now();
     EXPECT_EQ(comm.ReadUntilQuiet(buffer), 0);
-    const auto elapsed = since(start);
-    EXPECT_GE(elapsed, TComm::kQuietGap - 5ms);
-    EXPECT_LT(elapsed, 5s);
+    EXPECT_GE(since(start), TComm::kQuietGap);
 }
 
 TEST_F(WincomPty, ReadBlockReturnsThePartialCount)
 {
+    model.SetFullSpeed(true);
     model.SetRawReply("QMOD", {0x28, 'L', 0x06}); // three of the five bytes
     ASSERT_EQ(send("QMOD"), 7);
-    const auto start = SteadyClock::now();
+    ASSERT_TRUE(replyWaiting(3));
     EXPECT_EQ(comm.ReadBlock(std::span(buffer, 5)), 3);
-    EXPECT_LT(since(start), 5s); // at most 20 * 5 + 200 ms on an idle machine
+    EXPECT_EQ(Bytes(buffer, buffer + 3), (Bytes{0x28, 'L', 0x06}));
 }
 
-TEST_F(WincomPty, ReadBlockStopsAtAGapBetweenBytesReadUntilQuietWaitsItOut)
+TEST_F(WincomPty, ABlockReadEndsAtAGapBetweenBytesNotAtItsTotalTime)
 {
-    // A pause of 120 ms after every 40 bytes: longer than the 50 ms between-bytes limit,
-    // shorter than the 220 ms of silence that ends a reply.
-    model.InjectFault({.kind = Fault::SplitWithPauses, .times = 2, .duration = 120ms, .chunk = 40});
-    ASSERT_EQ(send("QPIRI"), 8);
-    EXPECT_EQ(comm.ReadBlock(std::span(buffer, 150)), 40);
-    comm.Purge();
-    std::this_thread::sleep_for(1s); // let the rest of that reply go by
-
-    comm.Purge();
-    ASSERT_EQ(send("QPIRI"), 8);
-    const int n = comm.ReadUntilQuiet(buffer);
-    ASSERT_GT(n, 80);
-    EXPECT_TRUE(ReplyCrcOk(std::span(buffer, static_cast<size_t>(n)), n - 3));
+    // The reply stops after 40 bytes; the rest would come an hour later.
+    model.SetFullSpeed(true);
+    model.InjectFault({.kind = Fault::SplitWithPauses, .duration = 1h, .chunk = 40});
+    const Bytes reply = model.MainValuesReply();
+    ASSERT_EQ(send("QPIGS"), 8);
+    ASSERT_TRUE(replyWaiting(40));
+    const auto start = SteadyClock::now();
+    ASSERT_EQ(comm.ReadBlock(buffer), 40);
+    EXPECT_EQ(Bytes(buffer, buffer + 40), Bytes(reply.begin(), reply.begin() + 40));
+    // 50 ms without a byte end the read; only a read that ignored them would take its whole
+    // 20 * 200 + 200 ms.
+    EXPECT_LT(since(start), TComm::kReadTotalPerByte * 200 + TComm::kReadTotalConstant);
 }
 
 TEST_F(WincomPty, AnotherHolderOfThePortKeepsItFromOpening)
@@ -160,19 +171,21 @@ TEST_F(WincomPty, CloseTwiceDoesNothingMore)
 TEST_F(WincomPty, PurgeDropsAReplyThatWaitsUnread)
 {
     ASSERT_EQ(send("QMOD"), 7);
-    std::this_thread::sleep_for(300ms); // the whole 5-byte reply is in the input queue
+    ASSERT_TRUE(replyWaiting(5));
     comm.Purge();
+    EXPECT_EQ(inverter.UnreadBytes(), 0u);
     EXPECT_EQ(comm.ReadBlock(std::span(buffer, 5)), 0);
 }
 
-TEST_F(WincomPty, AnUnpluggedLineFailsReadsAndWrites)
+TEST_F(WincomPty, AnUnpluggedLineFailsReadsAndWritesAndIsGone)
 {
     inverter.Unplug();
-    std::this_thread::sleep_for(100ms);
     EXPECT_EQ(comm.ReadBlock(std::span(buffer, 5)), TComm::kReadFailed);
     EXPECT_NE(comm.LastError(), 0u);
     EXPECT_EQ(comm.ReadUntilQuiet(buffer), 0);
     EXPECT_EQ(send("QPIGS"), -1);
+    TComm probe{opener, notifier};
+    EXPECT_FALSE(probe.PortExists(inverter.DevicePath()));
 }
 
 TEST(WincomOpen, ANameWithoutADeviceFailsWithoutAMessage)
