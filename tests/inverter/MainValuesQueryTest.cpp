@@ -3,7 +3,6 @@
 #include "inverter/Frame.h"
 
 #include <optional>
-#include <thread>
 
 using namespace quorvane;
 using namespace std::chrono_literals;
@@ -135,8 +134,7 @@ TEST_F(MainValuesQuery, ARequestThatCannotGoOutSkipsTheLineStep)
     link.ShowAllErrors = true;
     record.LinePresentPrev = false;
     record.LinePresent = false;
-    inverter.Unplug();
-    std::this_thread::sleep_for(100ms);
+    model.Unplug();
     queries.QueryMainValues();
     EXPECT_EQ(messages(), std::vector<std::string>{"Error in send command."});
     EXPECT_EQ(record.LineTransition, 0);

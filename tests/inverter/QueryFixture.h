@@ -1,18 +1,18 @@
 #pragma once
 
-// The inverter queries wired to the simulator on a real pseudo-terminal, with a pinned clock
-// and locale, the memo, and a fake person.
+// The inverter queries wired to the simulator on the in-process line (virtual time: a read
+// that times out costs nothing and no thread's scheduling can split a reply), with a pinned
+// clock and locale, the memo, and a fake person.
 #include "FakeUserNotifier.h"
 #include "MemoMessages.h"
 #include "InverterModel.h"
-#include "PtyInverter.h"
+#include "InProcessLine.h"
 #include "inverter/MeasurementRecord.h"
 #include "inverter/OutputRequests.h"
 #include "core/EventMemo.h"
 #include "core/LocaleFormats.h"
 #include "core/ManualClock.h"
 #include "inverter/InverterQueries.h"
-#include "inverter/PosixSerialPort.h"
 #include "inverter/Wincom.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +26,8 @@ class QueryFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        comm.Open(inverter.DevicePath());
+        opener.Attach("/sim/inverter", model);
+        comm.Open("COM1");
         ASSERT_EQ(comm.LastError(), 0u);
         link.LinkConnected = true;
     }
@@ -35,10 +36,9 @@ protected:
     [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(memo.Lines()); }
 
     sim::InverterModel model;
-    sim::PtyInverter inverter{model};
-    PosixSerialOpener opener;
+    sim::InProcessOpener opener;
     fakes::FakeUserNotifier person;
-    TComm comm{opener, person};
+    TComm comm{opener, person, PortMap({{1, "/sim/inverter"}})};
     ManualClock clock{QDateTime(QDate(2026, 6, 1), QTime(12, 0, 0))};
     LocaleFormats formats{"C"};
     EventMemo memo{clock, formats};
