@@ -5,6 +5,7 @@
 #include "config/Settings.h"
 #include "core/Clock.h"
 #include "core/CoreTimer.h"
+#include "core/DisplayRefresher.h"
 #include "core/EventMemo.h"
 #include "inverter/LinkState.h"
 #include "inverter/PortMap.h"
@@ -15,7 +16,8 @@ namespace quorvane {
 ConnectionManager::ConnectionManager(TComm& comm, InverterQueries& queries, AcquisitionSteps& steps,
                                      MeasurementRecord& record, EventMemo& memo, LinkState& link,
                                      OutputRequests& requests, AcquisitionControl& control, const TDati& settings,
-                                     const Clock& clock, ConnectionTimers timers, PacerFactory makePacer)
+                                     const Clock& clock, ConnectionTimers timers, DisplayRefresher& display,
+                                     PacerFactory makePacer)
     : m_comm(comm)
     , m_queries(queries)
     , m_steps(steps)
@@ -27,6 +29,7 @@ ConnectionManager::ConnectionManager(TComm& comm, InverterQueries& queries, Acqu
     , m_settings(settings)
     , m_clock(clock)
     , m_timers(timers)
+    , m_display(display)
     , m_makePacer(makePacer ? std::move(makePacer) : PacerFactory([] { return std::make_unique<RealTimePacer>(); }))
 {
     m_timers.TimerConnect.SetInterval(kReconnectDelayMs);
@@ -71,8 +74,7 @@ void ConnectionManager::connect()
         setTimers(true);
         m_record.PollTime = m_clock.now();
         m_thread->Resume();
-        if (RefreshDisplay)
-            RefreshDisplay();
+        m_display.RefreshDisplay();
         m_view.Label1 = "Test Mode";
         m_memo.AddEventLine("Connected in Test Mode.");
         return;
@@ -152,8 +154,7 @@ void ConnectionManager::connected()
     replaceThread();
     m_requests.StatusRequest = true; // the first cycle reads the priority in force
     m_thread->Resume();
-    if (RefreshDisplay)
-        RefreshDisplay();
+    m_display.RefreshDisplay();
     m_view.Connect1Caption = "Disconnect";
 }
 

@@ -12,6 +12,7 @@ namespace quorvane {
 
 class Clock;
 class CoreTimer;
+class DisplayRefresher;
 class EventMemo;
 class TComm;
 struct LinkState;
@@ -50,7 +51,8 @@ public:
 
     ConnectionManager(TComm& comm, InverterQueries& queries, AcquisitionSteps& steps, MeasurementRecord& record,
                       EventMemo& memo, LinkState& link, OutputRequests& requests, AcquisitionControl& control,
-                      const TDati& settings, const Clock& clock, ConnectionTimers timers, PacerFactory makePacer);
+                      const TDati& settings, const Clock& clock, ConnectionTimers timers, DisplayRefresher& display,
+                      PacerFactory makePacer);
     ~ConnectionManager();
 
     // "Connect"/"Disconnect": connects when not connected, disconnects otherwise.
@@ -78,9 +80,6 @@ public:
     [[nodiscard]] const ConnectionView& View() const { return m_view; }
     [[nodiscard]] ReadPlot* Thread() const { return m_thread.get(); }
     [[nodiscard]] int ThreadsCreated() const { return m_threadsCreated; }
-
-    // The display refresh that follows a connect.
-    std::function<void()> RefreshDisplay;
 
     // Watchdog state, shared with the supervisor tick. Reconnecting is allowed by the
     // "AutoReConnect" setting as it stands.
@@ -113,6 +112,7 @@ private:
     const TDati& m_settings;
     const Clock& m_clock;
     ConnectionTimers m_timers;
+    DisplayRefresher& m_display; // refreshed after every connect that succeeds
     PacerFactory m_makePacer;
 
     ConnectionView m_view;

@@ -56,7 +56,7 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     , m_timer3(m_options.Timers, 1000)
     , m_timerConnect(m_options.Timers, ConnectionManager::kReconnectDelayMs)
     , m_connection(m_comm, m_queries, m_steps, m_record, m_memo, m_link, m_requests, m_control, m_live, clock,
-                   ConnectionTimers{m_timer, m_timer1, m_timer3, m_timerConnect}, m_options.MakePacer)
+                   ConnectionTimers{m_timer, m_timer1, m_timer3, m_timerConnect}, *this, m_options.MakePacer)
     , m_logs(m_options.LogBase, m_live, m_computed, m_memo, m_formats, person)
     , m_mail(m_live, m_memo, clock, m_options.MailRoutes)
     , m_outbox(m_options.Outbox != nullptr ? *m_options.Outbox : static_cast<MailOutbox&>(m_mail))
@@ -90,7 +90,7 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
 
     // Today's names, the totals, today's event log, the day's lists.
     const QDate today = clock.now().date();
-    m_logs.StartUp(today);
+    ShowRestoredEnergies(m_logs.StartUp(today), m_computed, m_display);
     m_labels.GroupBox2 = m_logs.ComputedHeading();
     m_pages.SetComputedHeading(m_logs.ComputedHeading());
     ApplySettings();
@@ -208,6 +208,7 @@ void CoreApp::ApplySettings()
     m_timer1.SetEnabled(false);
     if (const int interval = MeasuringIntervalMs(m_live.MeasTime); interval > 0)
         m_connection.SetMeasuringInterval(interval);
+    m_link.MeasTimeIndex = m_live.MeasTime; // the line-absence threshold follows the interval
     m_timer1.SetEnabled(measuring);
 
     // 3. The log interval, likewise, and the reconnect choice as applied.

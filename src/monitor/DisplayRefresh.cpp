@@ -4,6 +4,7 @@
 #include "core/DisplayTexts.h"
 #include "core/NumberText.h"
 #include "inverter/MeasurementRecord.h"
+#include "records/LogBook.h"
 #include "web/WebPages.h"
 
 namespace quorvane {
@@ -33,6 +34,19 @@ void RefreshDisplay(const MeasurementRecord& record, const ComputedValues& compu
     display.Panel24 = record.Flow.LoadSourcePlain;
     display.Panel4 = record.Flow.OutputPriorityText;
     pages.UpdatePageValues(display, record.Flow, record.LastReadingStamp);
+}
+
+void ShowRestoredEnergies(const RestoredEnergies& restored, const ComputedValues& computed, DisplayTexts& display)
+{
+    if (restored.Totals) {
+        display.Computed[4] = FormatFixed3(computed.Aux5); // Panel20
+        display.Computed[5] = FormatFixed3(computed.Aux6); // Panel21
+    }
+    if (restored.Today) {
+        display.Computed[0] = FormatFixed3(computed.Aux1); // Panel16
+        display.Computed[2] = FormatFixed3(computed.Aux3); // Panel18
+        display.Computed[3] = FormatFixed3(computed.Aux4); // Panel19
+    }
 }
 
 } // namespace quorvane

@@ -4,6 +4,7 @@ namespace quorvane {
 
 class WebPages;
 struct ComputedValues;
+struct RestoredEnergies;
 struct DisplayTexts;
 struct MeasurementRecord;
 
@@ -12,5 +13,9 @@ struct MeasurementRecord;
 // decimals, the energy-flow texts, and the reading stamp into the date line.
 void RefreshDisplay(const MeasurementRecord& record, const ComputedValues& computed, DisplayTexts& display,
                     WebPages& pages);
+
+// At start-up, before any reading: the energies read back from the files shown at once in
+// their panels ([A] and [B], and today's solar and line energies); the others keep "---".
+void ShowRestoredEnergies(const RestoredEnergies& restored, const ComputedValues& computed, DisplayTexts& display);
 
 } // namespace quorvane

@@ -72,8 +72,9 @@ LogBook::LogBook(std::string base, const TDati& settings, ComputedValues& comput
 {
 }
 
-void LogBook::StartUp(const QDate& today)
+RestoredEnergies LogBook::StartUp(const QDate& today)
 {
+    m_restored = {};
     m_tree.CreateLogRoot();
     m_tree.RollEnergyLogName(today);
     m_tree.RollBasicLogName(today);
@@ -85,6 +86,7 @@ void LogBook::StartUp(const QDate& today)
     ReloadBasicList();
     ReloadComputedList();
     ReloadEnergyList(today);
+    return m_restored;
 }
 
 void LogBook::reportFileError(const std::string& path, const char* what)
@@ -171,6 +173,7 @@ bool LogBook::LoadTotals(const QDate& today)
             throw ReadError{};
         m_values.Aux5 = numberOrThrow(fields[2]);
         m_values.Aux6 = numberOrThrow(fields[3]);
+        m_restored.Totals = true;
     } catch (const ReadError&) {
         m_person.showWarning("Error reading Total Energy Log.");
         m_memo.AddEventLine("Error reading Total Energy Log.");
@@ -249,6 +252,7 @@ bool LogBook::ReloadEnergyList(const QDate& today)
             m_values.Aux1 = numberOrThrow(fields[1]);
             m_values.Aux3 = numberOrThrow(fields[2]);
             m_values.Aux4 = numberOrThrow(fields[3]);
+            m_restored.Today = true;
         }
     } catch (const ReadError&) {
         m_person.showWarning("Error reading Energy log file.");

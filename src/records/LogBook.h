@@ -21,13 +21,19 @@ struct TDati;
 // A write that fails leaves the previous file as it was and is reported; the caller goes on.
 //
 // Thread ownership: the core thread.
+// Which energies the start-up read back from the files.
+struct RestoredEnergies {
+    bool Totals = false; // [A] and [B] from the totals file
+    bool Today = false;  // today's solar and line energies from today's last energy row
+};
+
 class LogBook {
 public:
     LogBook(std::string base, const TDati& settings, ComputedValues& computed, EventMemo& memo,
             const LocaleFormats& formats, UserNotifier& person);
 
     // At start-up: the "Log" root, today's names, the totals, the event memo, then the lists.
-    void StartUp(const QDate& today);
+    RestoredEnergies StartUp(const QDate& today);
 
     // The day lists written out whole, as the log of `day`.
     void WriteBasicLog(const QDate& day);
@@ -70,6 +76,7 @@ private:
     LogList m_computed{7, "ComputedList"};
     LogList m_energy{6, "ListEnergy"};
     std::string m_totalsStartDate;
+    RestoredEnergies m_restored;
 };
 
 } // namespace quorvane

@@ -321,10 +321,9 @@ void TForm1::Attach(CoreApp* core)
             }, Qt::QueuedConnection);
         };
         emit core.snapshotChanged(core.Snapshot());
-        if (core.LiveDati().AutoConnect && !core.Link().LinkConnected) {
+        // A connect that succeeds refreshes the display itself; a failed one leaves it as it is.
+        if (core.LiveDati().AutoConnect && !core.Link().LinkConnected)
             core.Connection().Connect1Click();
-            core.RefreshDisplay();
-        }
     });
 }
 

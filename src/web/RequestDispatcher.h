@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DisplayRefresher.h"
 #include "web/HttpServer.h"
 #include "web/WebForms.h"
 
@@ -14,10 +15,10 @@ class Clock;
 class LocaleFormats;
 class WebPages;
 
-// What a request needs the core to do. Every function runs on the core thread.
-class WebCore {
+// What a request needs the core to do, besides the display refresh (with the main page
+// published at once). Every function runs on the core thread.
+class WebCore : public DisplayRefresher {
 public:
-    virtual ~WebCore() = default;
     // Records a main-page request in the memo and, in requested-by-web mode, wakes the
     // acquisition for one cycle.
     virtual void LogWebRequest(const std::string& address, const std::string& stamp) = 0;
@@ -26,8 +27,6 @@ public:
     virtual bool ApplyTimerForm(const TimerFormPost& post) = 0;
     // Sets the outputs a timer does not drive to the requested states.
     virtual void ApplyOutputs(const std::array<bool, 8>& requested) = 0;
-    // The display refresh, with the main page published at once.
-    virtual void RefreshDisplay() = 0;
     [[nodiscard]] virtual std::vector<std::string> MemoLines() const = 0;
 };
 

@@ -12,6 +12,7 @@
 #include "inverter/OutputRequests.h"
 #include "config/Settings.h"
 #include "core/CoreTimer.h"
+#include "core/DisplayRefresher.h"
 #include "core/EventMemo.h"
 #include "core/LocaleFormats.h"
 #include "core/ManualClock.h"
@@ -55,6 +56,13 @@ public:
 private:
     PosixSerialOpener m_devices;
     std::map<std::string, int> m_opens;
+};
+
+// Counts the display refreshes the manager asks for.
+class CountingRefresher final : public DisplayRefresher {
+public:
+    void RefreshDisplay() override { ++refreshes; }
+    int refreshes = 0;
 };
 
 class ConnectionTest : public ::testing::Test {
@@ -108,8 +116,9 @@ protected:
     CoreTimer timer3{CoreTimer::Drive::Manual};
     CoreTimer timerConnect{CoreTimer::Drive::Manual};
     std::vector<fakes::GatedPacer*> pacers;
+    CountingRefresher display;
     ConnectionManager manager{comm, queries, steps, record, memo, link, requests, control, settings, clock,
-                              ConnectionTimers{timer, timer1, timer3, timerConnect},
+                              ConnectionTimers{timer, timer1, timer3, timerConnect}, display,
                               [this] {
                                   auto pacer = std::make_unique<fakes::GatedPacer>();
                                   pacers.push_back(pacer.get());
@@ -132,6 +141,7 @@ TEST_F(ConnectionTest, ADirectConnectFindsTheInverterAndTheFirstCycleReadsThePri
     EXPECT_TRUE(requests.StatusRequest);
     EXPECT_EQ(record.PollTime, clock.now());
     EXPECT_EQ(manager.ThreadsCreated(), 2); // the thread made at start ended its cycle and was replaced
+    EXPECT_EQ(display.refreshes, 1);
 
     const size_t before = model.ReceivedCommands().size();
     untilPaused();
@@ -151,6 +161,7 @@ TEST_F(ConnectionTest, APortHeldByAnotherProgramIsNotFound)
     manager.Connect1Click();
     ::close(other);
     EXPECT_EQ(messages(), std::vector<std::string>{"Port COM1 NOT found"});
+    EXPECT_EQ(display.refreshes, 0); // nothing new to show
     EXPECT_EQ(manager.View().Label1, "Error");
     EXPECT_EQ(manager.View().Connect1Caption, "Connect");
     EXPECT_TRUE(manager.View().TestEnabled);
@@ -169,6 +180,7 @@ TEST_F(ConnectionTest, APortThatNeverAnswersIsClosedAgain)
     EXPECT_EQ(manager.View().Label1, "Error");
     EXPECT_FALSE(comm.IsOpen());
     EXPECT_FALSE(link.LinkConnected);
+    EXPECT_EQ(display.refreshes, 0);
 }
 
 TEST_F(ConnectionTest, ASearchGoesThroughThePortsUntilOneAnswers)
@@ -225,6 +237,7 @@ TEST_F(ConnectionTest, TestModeResumesTheSameThreadEachTime)
     EXPECT_EQ(timer3.Interval(), 200);
     manager.Connect1Click();
     EXPECT_EQ(manager.View().Label1, "Test Mode");
+    EXPECT_EQ(display.refreshes, 1);
     untilPaused();
     EXPECT_EQ(manager.Thread()->LoopCount(), 1);
     manager.Connect1Click();

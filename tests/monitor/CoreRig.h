@@ -55,6 +55,14 @@ protected:
         opener.Attach("/sim/inverter", model);
         model.SetFullSpeed(true);
         model.SetAnswerDelay(std::chrono::milliseconds(0));
+        startCore();
+    }
+    void TearDown() override { core.reset(); }
+
+    // A new core in the same folder with the same settings file, as a program start would make.
+    void startCore()
+    {
+        core.reset();
         CoreApp::Options options;
         options.SettingsPath = settingsPath;
         options.LogBase = folder.path().toStdString();
@@ -65,7 +73,6 @@ protected:
         options.Outbox = &outbox;
         core = std::make_unique<CoreApp>(options, clock, opener, person);
     }
-    void TearDown() override { core.reset(); }
 
     void connect()
     {

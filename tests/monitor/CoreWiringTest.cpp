@@ -1,0 +1,86 @@
+// The whole core put together: what the applied settings and the files read at start reach.
+#include "CoreRig.h"
+
+#include "core/NumberText.h"
+
+using namespace quorvane;
+
+namespace {
+
+struct AbsenceCase {
+    int measTime;
+    int lineTransition; // after three polls without the line and two with it
+};
+
+class LineAbsenceThreshold : public testsupport::CoreRig, public ::testing::WithParamInterface<AbsenceCase> {
+protected:
+    std::string settings() const override { return "MeasTime=" + std::to_string(GetParam().measTime) + "\r\n"; }
+};
+
+} // namespace
+
+// At intervals up to 2 s an absence of three polls is too short to count; at longer
+// intervals it counts.
+TEST_P(LineAbsenceThreshold, FollowsTheAppliedMeasuringInterval)
+{
+    connect();
+    cycle();
+    model.SetLinePresent(false);
+    for (int poll = 0; poll < 3; ++poll)
+        cycle();
+    model.SetLinePresent(true);
+    for (int poll = 0; poll < 2; ++poll)
+        cycle();
+    EXPECT_EQ(core->Record().LineTransition, GetParam().lineTransition);
+}
+
+INSTANTIATE_TEST_SUITE_P(Intervals, LineAbsenceThreshold,
+                         ::testing::Values(AbsenceCase{0, 0}, AbsenceCase{2, 0}, AbsenceCase{3, 2}, AbsenceCase{7, 2}),
+                         [](const auto& info) { return "MeasTime" + std::to_string(info.param.measTime); });
+
+namespace {
+
+class Restart : public testsupport::CoreRig {
+protected:
+    std::string settings() const override { return "MeasTime=0\r\n"; }
+};
+
+} // namespace
+
+TEST_F(Restart, TheEnergiesReadBackAreShownAtOnceWithoutAConnect)
+{
+    const DisplayTexts fresh;
+    EXPECT_EQ(core->Display().Computed, fresh.Computed); // nothing stored yet: "---"
+
+    connect();
+    for (int s = 0; s < 600; ++s)
+        second();
+    core->CloseSequence();
+    const ComputedValues before = core->Computed();
+    ASSERT_GT(before.Aux5, 0.0);
+
+    startCore();
+    const auto& shown = core->Display().Computed;
+    EXPECT_EQ(shown[0], FormatFixed3(before.Aux1)); // today's solar energy
+    EXPECT_EQ(shown[1], "---");                      // the solar power needs a reading
+    EXPECT_EQ(shown[2], FormatFixed3(before.Aux3));
+    EXPECT_EQ(shown[3], FormatFixed3(before.Aux4));
+    EXPECT_EQ(shown[4], FormatFixed3(before.Aux5)); // [A]
+    EXPECT_EQ(shown[5], FormatFixed3(before.Aux6)); // [B]
+    EXPECT_EQ(core->Snapshot().Display.Computed, shown);
+}
+
+TEST_F(Restart, AConnectRefreshesThePanelsAFailedOneLeavesThem)
+{
+    model.InjectFault({.kind = sim::Fault::NoAnswer, .times = -1});
+    core->Connection().Connect1Click();
+    ASSERT_FALSE(core->Link().LinkConnected);
+    EXPECT_EQ(core->Display().Basic[0], "---");
+
+    model.ClearFaults();
+    connect();
+    cycle(); // read, but not shown until the next refresh
+    core->Connection().Connect1Click(); // disconnect
+    connect();
+    EXPECT_EQ(core->Display().Basic[0], "230.0");
+}
