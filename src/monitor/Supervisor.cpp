@@ -75,16 +75,28 @@ void Supervisor::TimerTimer()
     m_connection.NoteLoopCount();
 }
 
+bool Supervisor::firesOnce(Switch which, const QTime& switchTime)
+{
+    if (!Fires(switchTime, m_prevTickClock, m_tickClock))
+        return false;
+    LastFiring& last = m_lastFiring[which];
+    const QDate today = m_tickTime.date();
+    if (last.day == today && last.switchTime == switchTime)
+        return false;
+    last = {today, switchTime};
+    return true;
+}
+
 void Supervisor::runTimers()
 {
     if (m_settings.TimerEnabled[kTimerA]) {
-        if (Fires(m_settings.TimeOn[kTimerA].time(), m_prevTickClock, m_tickClock)) {
+        if (firesOnce(AOn, m_settings.TimeOn[kTimerA].time())) {
             if (SetReqByWebBox)
                 SetReqByWebBox(true);
             m_settings.ReqByWeb = true;
             m_memo.AddEventLine(" Timer ON ");
         }
-        if (Fires(m_settings.TimeOff[kTimerA].time(), m_prevTickClock, m_tickClock)) {
+        if (firesOnce(AOff, m_settings.TimeOff[kTimerA].time())) {
             if (SetReqByWebBox)
                 SetReqByWebBox(false);
             m_settings.ReqByWeb = false;
@@ -92,11 +104,11 @@ void Supervisor::runTimers()
         }
     }
     if (m_settings.TimerEnabled[kTimerB]) {
-        if (Fires(m_settings.TimeOn[kTimerB].time(), m_prevTickClock, m_tickClock)) {
+        if (firesOnce(BOn, m_settings.TimeOn[kTimerB].time())) {
             m_requests.SetSolRequest = true;
             m_memo.AddEventLine(" Timer SOL/SBU ON ( set SOL )");
         }
-        if (Fires(m_settings.TimeOff[kTimerB].time(), m_prevTickClock, m_tickClock)) {
+        if (firesOnce(BOff, m_settings.TimeOff[kTimerB].time())) {
             m_requests.SetSbuRequest = true;
             m_memo.AddEventLine(" Timer SOL/SBU OFF ( set SBU )");
         }

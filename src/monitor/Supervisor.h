@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include <array>
 #include <functional>
 #include <string>
 
@@ -33,6 +34,7 @@ public:
     // A switch time fires on the tick whose clock is at or after it while the previous tick's
     // was before it, compared as times of day to the millisecond: at most once a day, never at
     // 00:00:00, and every time passed while the tick was stopped fires on its first tick.
+    // A time in the hour skipped when clocks go forward fires on the first tick after it.
     [[nodiscard]] static bool Fires(const QTime& switchTime, const QTime& previousTick, const QTime& tick);
 
     std::function<void()> RefreshDisplay;
@@ -44,7 +46,17 @@ public:
     [[nodiscard]] int TickCount() const { return m_tickCount; }
 
 private:
+    // The four switches of timers A and B, each remembering when it last fired.
+    enum Switch : size_t { AOn, AOff, BOn, BOff, SwitchCount };
+    struct LastFiring {
+        QDate day;
+        QTime switchTime;
+    };
+
     void runTimers();
+    // Fires says so, and this switch has not fired today at this switch time: the hour that
+    // repeats when clocks go back must not fire it a second time.
+    bool firesOnce(Switch which, const QTime& switchTime);
 
     const Clock& m_clock;
     const LocaleFormats& m_formats;
@@ -61,6 +73,7 @@ private:
     QDateTime m_dayReference;
     int m_tickCount = 0;
     std::string m_panel3;
+    std::array<LastFiring, SwitchCount> m_lastFiring{};
 };
 
 } // namespace quorvane

@@ -109,6 +109,23 @@ TEST_F(Timers, BothTimesCrossedInOneTickFireOnThenOff)
     EXPECT_FALSE(core->ReqByWebBox());
 }
 
+TEST_F(Timers, ASwitchTimeMovedLaterTheSameDayFiresAgain)
+{
+    connect();
+    clock.set(QDateTime(QDate(2026, 6, 1), QTime(6, 59, 59)));
+    core->Tick().TimerTimer();
+    second(false); // 07:00:00, ON
+    core->LiveDati().TimeOn[0] = QDateTime(QDate(2026, 6, 1), QTime(7, 0, 5));
+    core->ReqByWebClick(false);
+    for (int s = 0; s < 5; ++s)
+        second(false);
+    EXPECT_TRUE(core->ReqByWebBox());
+    long ons = 0;
+    for (const auto& message : messages())
+        ons += message == " Timer ON " ? 1 : 0;
+    EXPECT_EQ(ons, 2);
+}
+
 TEST_F(Timers, TheFiringRule)
 {
     const QTime midnight(0, 0);
