@@ -110,6 +110,11 @@ TSetting::TSetting(Actions actions, UserNotifier& person, QWidget* parent)
     cancel->setObjectName("Button2");
     cancel->setGeometry(584, 314, 100, 25);
     connect(cancel, &QPushButton::clicked, this, &TSetting::Button2Click);
+
+    // Enter in a field runs only that field's own entry: no button is ever the default, not
+    // even one that has the focus.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(false);
 }
 
 bool TSetting::Modified() const

@@ -1,0 +1,149 @@
+// The settings dialog over a core on its own thread: what Enter does in its fields, the keys
+// its numeric fields take, and how its working copy follows changes made elsewhere while it
+// is open.
+#include "FakeUserNotifier.h"
+#include "GatedPacer.h"
+#include "HttpClient.h"
+#include "app/CoreHost.h"
+#include "core/Clock.h"
+#include "inverter/PosixSerialPort.h"
+#include "shell/MainWindow.h"
+#include "shell/SettingsDialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+
+using namespace quorvane;
+using namespace std::chrono_literals;
+using fakes::PumpUntil;
+
+namespace {
+
+// Closes every message box that opens (Cancel) and keeps its text.
+class BoxWatcher {
+public:
+    BoxWatcher()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts.push_back(box->text().toStdString());
+                box->button(QMessageBox::Cancel) != nullptr ? box->button(QMessageBox::Cancel)->click() : box->reject();
+            }
+        });
+        m_timer.start(10);
+    }
+    std::vector<std::string> texts;
+
+private:
+    QTimer m_timer;
+};
+
+class OpenSettings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::ofstream(settingsPath) << "[Main]\nAutoSearch=0\nAutoReConnect=1\n[Http]\nPort=0\n";
+        CoreApp::Options options;
+        options.SettingsPath = settingsPath;
+        options.LogBase = folder.path().toStdString();
+        options.LocaleName = "C";
+        options.MailRoutes = {{"127.0.0.1", 9}, 25};
+        host = std::make_unique<CoreHost>(options, clock, opener, person);
+        window = std::make_unique<TForm1>(*host, person);
+        QObject::connect(host.get(), &CoreHost::ready, window.get(), [this](CoreApp* core) { window->Attach(core); });
+        window->show();
+        host->Start();
+        ASSERT_TRUE(PumpUntil([this] { return host->Core() != nullptr; }));
+        window->Settings1Click();
+        ASSERT_TRUE(PumpUntil([this] { return dialog().isVisible(); }));
+    }
+    void TearDown() override
+    {
+        window.reset();
+        host.reset();
+    }
+
+    TSetting& dialog() { return window->Settings(); }
+    template <typename Widget = QWidget>
+    Widget* control(const char* name)
+    {
+        auto* widget = dialog().findChild<Widget*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QCheckBox* windowReqByWeb() { return window->centralWidget()->findChild<QCheckBox*>("ReqByWeb"); }
+    // Runs `read` on the core thread once everything posted before it has run.
+    template <typename Read>
+    auto onCore(Read read)
+    {
+        decltype(read(std::declval<CoreApp&>())) value{};
+        std::atomic<bool> done = false;
+        host->Post([&](CoreApp& core) {
+            value = read(core);
+            done = true;
+        });
+        PumpUntil([&] { return done.load(); });
+        return value;
+    }
+    // An edit of the user's own, then Apply.
+    void editTitleAndApply()
+    {
+        QTest::keyClicks(control<QLineEdit>("Edit5"), " edited");
+        dialog().Button4Click();
+        onCore([](CoreApp&) { return true; });
+    }
+
+    QTemporaryDir folder;
+    std::string settingsPath = QDir(folder.path()).filePath("quorvane.INI").toStdString();
+    SystemClock clock;
+    PosixSerialOpener opener;
+    fakes::FakeUserNotifier person;
+    std::unique_ptr<CoreHost> host;
+    std::unique_ptr<TForm1> window;
+};
+
+} // namespace
+
+TEST_F(OpenSettings, EnterInAMailFieldRunsOnlyThatFieldsEntry)
+{
+    const struct {
+        const char* field;
+        const char* typed;
+        std::string TDati::*setting;
+    } cases[] = {
+        {"Edit2", "2525", &TDati::MailPort}, // the SMTP port: Enter accepts the value, nothing more
+        {"Edit1", "smtp.example.org", &TDati::Smtp},
+        {"Edit29", "me@example.org", &TDati::Address},
+    };
+    control<QTabWidget>("PageControl1")->setCurrentIndex(1); // "Mail": "Send Test Email" is on view
+    for (const auto& c : cases) {
+        BoxWatcher boxes;
+        auto* field = control<QLineEdit>(c.field);
+        field->setFocus();
+        field->clear();
+        QTest::keyClicks(field, c.typed);
+        QTest::keyClick(field, Qt::Key_Return); // a button it clicked would have run by now
+        EXPECT_EQ(boxes.texts, std::vector<std::string>{}) << c.field;
+        EXPECT_EQ(dialog().EditDati().*c.setting, c.typed) << c.field;
+        EXPECT_EQ(control<QLabel>("Label46")->text().toStdString(), "Test mail progress") << c.field;
+        EXPECT_TRUE(control<QPushButton>("btnSendMail")->isEnabled()) << c.field;
+        for (const QPushButton* button : dialog().findChildren<QPushButton*>())
+            EXPECT_FALSE(button->isDefault()) << c.field << " makes " << button->text().toStdString() << " the default";
+    }
+}
