@@ -30,7 +30,7 @@ constexpr int kPortMinimum = 0;
 constexpr int kPortMaximum = 65535;
 const QString kSilver = "background: rgb(192, 192, 192);";
 
-// Lets only an integer's keys reach a field.
+// Lets only an integer's characters reach a field; keys that type nothing pass.
 class IntegerKeyFilter final : public QObject {
 public:
     using QObject::QObject;
@@ -38,15 +38,25 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::KeyPress) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            const QString text = key->text();
-            if (!text.isEmpty() && text.at(0).unicode() < 128 && FilterIntegerKey(static_cast<char>(text.at(0).unicode())) == '\0')
-                return true;
-            if (!text.isEmpty() && text.at(0).unicode() >= 128)
-                return true;
-        }
+        if (event->type() == QEvent::KeyPress && discards(*static_cast<const QKeyEvent*>(event)))
+            return true;
         return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static bool discards(const QKeyEvent& key)
+    {
+        // Tab and Shift+Tab move the focus; they never were characters typed into the field.
+        if (key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab)
+            return false;
+        const QString text = key.text();
+        if (text.isEmpty())
+            return false;
+        const char16_t typed = text.at(0).unicode();
+        // X11 and Wayland deliver Delete with the text 0x7F: it edits the field, it types nothing.
+        if (typed == 0x7F)
+            return false;
+        return typed >= 128 || FilterIntegerKey(static_cast<char>(typed)) == '\0';
     }
 };
 

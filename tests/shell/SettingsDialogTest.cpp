@@ -147,3 +147,39 @@ TEST_F(OpenSettings, EnterInAMailFieldRunsOnlyThatFieldsEntry)
             EXPECT_FALSE(button->isDefault()) << c.field << " makes " << button->text().toStdString() << " the default";
     }
 }
+
+TEST_F(OpenSettings, PortFieldsTakeEditingKeys)
+{
+    // X11 and Wayland deliver Delete with the text 0x7F; a letter never reaches the field.
+    const struct {
+        const char* name;
+        Qt::Key key;
+        QString text;
+        int cursor;
+        std::string after;
+    } cases[] = {
+        {"Delete", Qt::Key_Delete, QString(QChar(0x7F)), 0, "080"},
+        {"Backspace", Qt::Key_Backspace, QString(QChar(0x08)), 1, "080"},
+        {"a digit", Qt::Key_5, "5", 0, "58080"},
+        {"a letter", Qt::Key_A, "a", 0, "8080"},
+    };
+    for (const char* name : {"Edit20", "Edit2"}) {
+        auto* port = control<QLineEdit>(name);
+        for (const auto& c : cases) {
+            port->setText("8080");
+            port->setCursorPosition(c.cursor);
+            QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, c.text);
+            QApplication::sendEvent(port, &press);
+            EXPECT_EQ(port->text().toStdString(), c.after) << name << ", " << c.name;
+        }
+    }
+
+    // Tab leaves the field for the next control.
+    auto* port = control<QLineEdit>("Edit20");
+    dialog().activateWindow();
+    port->setFocus();
+    ASSERT_TRUE(PumpUntil([&] { return port->hasFocus(); }, 5s));
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, "\t");
+    QApplication::sendEvent(port, &tab);
+    EXPECT_FALSE(port->hasFocus());
+}
