@@ -46,7 +46,6 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     , m_person(person)
     , m_formats(m_options.LocaleName)
     , m_live(clock.now().date())
-    , m_edit(clock.now().date())
     , m_memo(clock, m_formats)
     , m_comm(opener, person)
     , m_queries(m_comm, m_record, m_memo, m_link, m_requests, clock)
@@ -84,7 +83,6 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
 
     // The settings, with the log interval set as soon as its choice is known.
     m_live = LoadSettings(m_options.SettingsPath, m_formats, clock.now().date());
-    m_edit = m_live;
     ApplyLogInterval();
     m_comm.SetPortMap(PortMap(m_live.Ports));
 
@@ -235,7 +233,6 @@ void CoreApp::ApplySettings()
 void CoreApp::ApplyEditedSettings(const TDati& edited)
 {
     m_live = edited;
-    m_edit = edited;
     m_comm.SetPortMap(PortMap(m_live.Ports));
     ApplySettings();
     saveSettings();
@@ -251,6 +248,7 @@ void CoreApp::ReqByWebClick(bool ticked)
 {
     m_reqByWebBox = ticked;
     m_control.ReqByWeb = ticked;
+    SettingsChange change; // what the settings dialog's boxes take
     if (ticked) {
         if (m_live.AutoReConnect) {
             m_memo.AddEventLine("**Warning** by selecting the option *requested by web* the option *AutoReconnect* "
@@ -260,14 +258,15 @@ void CoreApp::ReqByWebClick(bool ticked)
         m_memo.AddEventLine("Setting RequestByWeb option.");
     } else {
         if (m_autoReconnectCopy) {
-            m_edit.AutoReConnect = true;
+            change.AutoReConnect = true;
             m_live.AutoReConnect = true;
         }
         m_connection.WakeAcquisition();
         m_memo.AddEventLine("Leaving RequestByWeb option.");
     }
     m_live.ReqByWeb = ticked;
-    m_edit.ReqByWeb = ticked;
+    change.ReqByWeb = ticked;
+    emit settingsChanged(change);
     emit stateChanged();
 }
 
@@ -302,9 +301,10 @@ bool CoreApp::ApplyTimerForm(const TimerFormPost& post)
 {
     bool error = false;
     const QDate today = m_clock.now().date();
+    SettingsChange change; // what the settings dialog's timer controls take
     for (size_t timer = 0; timer < 4; ++timer) {
         m_live.TimerEnabled[timer] = post.Enabled[timer];
-        m_edit.TimerEnabled[timer] = post.Enabled[timer];
+        change.TimerEnabled[timer] = post.Enabled[timer];
         if (!post.Times[timer])
             continue; // neither field was posted
         const auto& times = *post.Times[timer];
@@ -314,10 +314,11 @@ bool CoreApp::ApplyTimerForm(const TimerFormPost& post)
         }
         m_live.TimeOn[timer] = QDateTime(today, times->first);
         m_live.TimeOff[timer] = QDateTime(today, times->second);
-        m_edit.TimeOn[timer] = m_live.TimeOn[timer];
-        m_edit.TimeOff[timer] = m_live.TimeOff[timer];
+        change.TimeOn[timer] = m_live.TimeOn[timer];
+        change.TimeOff[timer] = m_live.TimeOff[timer];
         saveSettings();
     }
+    emit settingsChanged(change);
     emit stateChanged();
     return error;
 }

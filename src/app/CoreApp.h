@@ -3,6 +3,7 @@
 #include "acquisition/AcquisitionSteps.h"
 #include "acquisition/ConnectionManager.h"
 #include "config/Settings.h"
+#include "config/SettingsChange.h"
 #include "core/ComputedValues.h"
 #include "core/CoreTimer.h"
 #include "core/DisplayTexts.h"
@@ -114,7 +115,6 @@ public:
     void PublishSnapshot();
 
     [[nodiscard]] TDati& LiveDati() { return m_live; }
-    [[nodiscard]] TDati& EditDati() { return m_edit; }
     [[nodiscard]] EventMemo& Memo() { return m_memo; }
     [[nodiscard]] UserNotifier& Person() { return m_person; }
     [[nodiscard]] MeasurementRecord& Record() { return m_record; }
@@ -148,6 +148,9 @@ signals:
     // Any state the window shows may have changed.
     void stateChanged();
     void snapshotChanged(const quorvane::CoreSnapshot& snapshot);
+    // Settings the core changed itself (the requested-by-web box's handler, timer A, the web
+    // Timer form): the settings dialog's working copy takes them.
+    void settingsChanged(const quorvane::SettingsChange& change);
     void closed();
 
 private:
@@ -165,7 +168,6 @@ private:
     UserNotifier& m_person;
     LocaleFormats m_formats;
     TDati m_live;
-    TDati m_edit;
     EventMemo m_memo;
     MeasurementRecord m_record;
     ComputedValues m_computed;

@@ -283,7 +283,11 @@ void TForm1::buildTray()
 void TForm1::Attach(CoreApp* core)
 {
     qRegisterMetaType<quorvane::CoreSnapshot>();
+    qRegisterMetaType<quorvane::SettingsChange>();
     connect(core, &CoreApp::snapshotChanged, this, &TForm1::apply, Qt::QueuedConnection);
+    // Settings the core changes itself reach the dialog's working copy as values, in order
+    // with the refills of the dialog (both are queued from the core thread).
+    connect(core, &CoreApp::settingsChanged, m_settings, &TSetting::TakeSettingsChange, Qt::QueuedConnection);
     connect(core, &CoreApp::closed, this, [this] { emit closedForGood(); }, Qt::QueuedConnection);
     EventMemo& memo = core->Memo();
     connect(&memo, &EventMemo::linesAppended, &m_memo, [this](qsizetype first, const QStringList& lines) {

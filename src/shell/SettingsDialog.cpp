@@ -213,15 +213,15 @@ QWidget* TSetting::buildMainTab()
         MarkModified();
     });
     m_fillers.push_back([this, refresh] { refresh->setCurrentIndex(m_edit.RefreshWeb); });
-    auto* reqByWeb = new QCheckBox("Read variables only when requested by web", tab);
-    reqByWeb->setObjectName("ReqByWeb");
-    reqByWeb->setGeometry(8, 116, 300, 20);
-    connect(reqByWeb, &QCheckBox::clicked, this, [this](bool ticked) {
+    m_reqByWeb = new QCheckBox("Read variables only when requested by web", tab);
+    m_reqByWeb->setObjectName("ReqByWeb");
+    m_reqByWeb->setGeometry(8, 116, 300, 20);
+    connect(m_reqByWeb, &QCheckBox::clicked, this, [this](bool ticked) {
         m_edit.ReqByWeb = ticked;
         MarkModified();
         m_actions.SetReqByWebBox(ticked);
     });
-    m_fillers.push_back([this, reqByWeb] { reqByWeb->setChecked(m_edit.ReqByWeb); });
+    m_fillers.push_back([this] { m_reqByWeb->setChecked(m_edit.ReqByWeb); });
     auto* disable = new QCheckBox("Disable HTTP", tab);
     disable->setObjectName("HTTPdisable");
     disable->move(8, 138);
@@ -457,6 +457,7 @@ QWidget* TSetting::buildTimerTab()
         auto* enabled = box(g.enabled, "Enabled", group, [t](TDati& d) -> bool& { return d.TimerEnabled[t]; });
         enabled->move(8, 24);
         connect(enabled, &QCheckBox::clicked, this, [this, t](bool ticked) { setTimerEnabled(t, ticked); });
+        m_timerEnabled[t] = enabled;
         auto picker = [&](const char* name, const char* label, int x, std::array<QDateTime, 4> TDati::*times) {
             auto* text = caption(label, group, x, 54);
             auto* edit = new QTimeEdit(group);
@@ -472,9 +473,10 @@ QWidget* TSetting::buildTimerTab()
             });
             m_fillers.push_back([this, edit, t, times] { edit->setTime((m_edit.*times)[t].time()); });
             m_timerWidgets[t].insert(m_timerWidgets[t].end(), {text, edit});
+            return edit;
         };
-        picker(g.on, "On", 8, &TDati::TimeOn);
-        picker(g.off, "Off", 150, &TDati::TimeOff);
+        m_timeOn[t] = picker(g.on, "On", 8, &TDati::TimeOn);
+        m_timeOff[t] = picker(g.off, "Off", 150, &TDati::TimeOff);
         auto* next = box(g.next, "Next day (check if the OFF time is in the subsequent day of the ON time)", group,
                          [t](TDati& d) -> bool& { return d.TimerNext[t]; });
         next->move(8, 84);
@@ -566,6 +568,28 @@ void TSetting::FillDialog(const TDati& live)
     m_edit = live;
     for (const auto& fill : m_fillers)
         fill();
+    m_filling = false;
+}
+
+void TSetting::TakeSettingsChange(const SettingsChange& change)
+{
+    // The core already applied these: they do not make the dialog modified.
+    m_filling = true;
+    change.ApplyTo(m_edit);
+    if (change.ReqByWeb)
+        m_reqByWeb->setChecked(*change.ReqByWeb);
+    if (change.AutoReConnect)
+        m_autoReconnect->setChecked(*change.AutoReConnect);
+    for (size_t t = 0; t < m_timerEnabled.size(); ++t) {
+        if (change.TimerEnabled[t]) {
+            m_timerEnabled[t]->setChecked(*change.TimerEnabled[t]);
+            setTimerEnabled(t, *change.TimerEnabled[t]);
+        }
+        if (change.TimeOn[t])
+            m_timeOn[t]->setTime(change.TimeOn[t]->time());
+        if (change.TimeOff[t])
+            m_timeOff[t]->setTime(change.TimeOff[t]->time());
+    }
     m_filling = false;
 }
 

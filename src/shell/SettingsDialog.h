@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/Settings.h"
+#include "config/SettingsChange.h"
 
 #include <QDialog>
 
@@ -43,6 +44,9 @@ public:
     void FillDialog(const TDati& live);
     // What the dialog's showing does: FillDialog, the two connect boxes, "Apply" disabled.
     void FormShow(const TDati& live);
+    // Settings the core changed itself while the dialog may be open: the working copy and
+    // those fields' controls take them at once; drafts of other fields stay as they are.
+    void TakeSettingsChange(const SettingsChange& change);
     // The test mail's progress as the core reports it.
     void SetMailProgress(const std::string& label46, bool buttonEnabled);
 
@@ -82,6 +86,7 @@ private:
     QPushButton* m_apply = nullptr;
     QCheckBox* m_autoConnect = nullptr;
     QCheckBox* m_autoReconnect = nullptr;
+    QCheckBox* m_reqByWeb = nullptr;
     QComboBox* m_comPort = nullptr;
     QLabel* m_comDevice = nullptr;
     QCheckBox* m_authRequired = nullptr;
@@ -91,6 +96,9 @@ private:
     std::vector<QWidget*> m_serverWidgets;
     std::vector<QWidget*> m_proxyWidgets;
     std::array<std::vector<QWidget*>, 4> m_timerWidgets;
+    std::array<QCheckBox*, 4> m_timerEnabled{};
+    std::array<QTimeEdit*, 4> m_timeOn{};
+    std::array<QTimeEdit*, 4> m_timeOff{};
     QPushButton* m_sendMail = nullptr;
     QLabel* m_label46 = nullptr;
     QTableWidget* m_ports = nullptr;

@@ -183,3 +183,65 @@ TEST_F(OpenSettings, PortFieldsTakeEditingKeys)
     QApplication::sendEvent(port, &tab);
     EXPECT_FALSE(port->hasFocus());
 }
+
+TEST_F(OpenSettings, AWebTimerPostShowsInTheOpenDialogAndApplyKeepsIt)
+{
+    const std::uint16_t port = onCore([](CoreApp& core) { return core.WebServer().Port(); });
+    ASSERT_NE(port, 0);
+    const auto reply = fakes::Http("http://127.0.0.1:" + std::to_string(port) + "/Timer", "POST",
+                                   "TAON=06.00.00&TAOFF=18.00.00&C2TB=ON&TBON=07.00.00&TBOFF=19.00.00&T2=");
+    ASSERT_TRUE(reply.Ok);
+
+    ASSERT_TRUE(PumpUntil([this] { return control<QCheckBox>("CheckBox20")->isChecked(); }, 10s));
+    EXPECT_EQ(control<QTimeEdit>("DateTimePicker3")->time(), QTime(7, 0));
+    EXPECT_EQ(control<QTimeEdit>("DateTimePicker4")->time(), QTime(19, 0));
+    EXPECT_EQ(control<QTimeEdit>("DateTimePicker1")->time(), QTime(6, 0));
+    EXPECT_TRUE(control<QTimeEdit>("DateTimePicker3")->isEnabled()); // the group follows its box
+    EXPECT_TRUE(dialog().EditDati().TimerEnabled[1]);
+    EXPECT_EQ(dialog().EditDati().TimeOn[1].time(), QTime(7, 0));
+
+    editTitleAndApply();
+    EXPECT_TRUE(onCore([](CoreApp& core) { return core.LiveDati().TimerEnabled[1]; }));
+    EXPECT_EQ(onCore([](CoreApp& core) { return core.LiveDati().TimeOn[1].time(); }), QTime(7, 0));
+    EXPECT_EQ(onCore([](CoreApp& core) { return core.LiveDati().TimeOff[0].time(); }), QTime(18, 0));
+}
+
+TEST_F(OpenSettings, RequestedByWebFromTheWindowOrTimerAShowsInTheOpenDialog)
+{
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        bool ticked;
+    } cases[] = {
+        {"the window's box ticked", [this] { windowReqByWeb()->click(); }, true},
+        {"timer A's OFF", [this] { host->Post([](CoreApp& core) { core.Tick().SetReqByWebBox(false); }); }, false},
+        {"timer A's ON", [this] { host->Post([](CoreApp& core) { core.Tick().SetReqByWebBox(true); }); }, true},
+        {"the window's box cleared", [this] { windowReqByWeb()->click(); }, false},
+    };
+    auto* box = control<QCheckBox>("ReqByWeb");
+    for (const auto& c : cases) {
+        c.change();
+        ASSERT_TRUE(PumpUntil([&] { return box->isChecked() == c.ticked; }, 10s)) << c.name;
+        EXPECT_EQ(dialog().EditDati().ReqByWeb, c.ticked) << c.name;
+        editTitleAndApply();
+        EXPECT_EQ(onCore([](CoreApp& core) { return core.ReqByWebBox(); }), c.ticked) << c.name;
+        EXPECT_EQ(onCore([](CoreApp& core) { return core.LiveDati().ReqByWeb; }), c.ticked) << c.name;
+    }
+}
+
+TEST_F(OpenSettings, LeavingRequestedByWebTicksAutoReconnectInTheOpenDialog)
+{
+    auto* autoReconnect = control<QCheckBox>("CheckBox29");
+    ASSERT_TRUE(autoReconnect->isChecked());
+    windowReqByWeb()->click();
+    ASSERT_TRUE(PumpUntil([this] { return control<QCheckBox>("ReqByWeb")->isChecked(); }, 10s));
+    autoReconnect->click(); // cleared in the dialog, not applied
+    windowReqByWeb()->click();
+    ASSERT_TRUE(PumpUntil([&] { return autoReconnect->isChecked(); }, 10s));
+    EXPECT_TRUE(dialog().EditDati().AutoReConnect);
+    EXPECT_FALSE(dialog().EditDati().ReqByWeb);
+
+    editTitleAndApply();
+    EXPECT_TRUE(onCore([](CoreApp& core) { return core.LiveDati().AutoReConnect; }));
+}
+
