@@ -18,6 +18,8 @@ const char* toString(FileWriteError error)
     case FileWriteError::Write: return "the temporary file could not be written";
     case FileWriteError::Flush: return "the temporary file could not be flushed to disk";
     case FileWriteError::Rename: return "the temporary file could not replace the old file";
+    case FileWriteError::Append: return "the row could not be appended, the file is as it was";
+    case FileWriteError::AppendFlush: return "the row could not be flushed to disk, the file is as it was";
     }
     return "unknown error";
 }
@@ -28,11 +30,10 @@ bool writeAll(int fd, std::string_view content)
 {
     while (!content.empty()) {
         const ssize_t written = ::write(fd, content.data(), content.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
             return false;
-        }
         content.remove_prefix(static_cast<size_t>(written));
     }
     return true;
@@ -106,9 +107,11 @@ FileWriteError AppendDurably(const std::string& path, std::string_view line)
     content += line;
     FileWriteError result = FileWriteError::None;
     if (!writeAll(fd, content))
-        result = FileWriteError::Write;
+        result = FileWriteError::Append;
     else if (::fsync(fd) != 0)
-        result = FileWriteError::Flush;
+        result = FileWriteError::AppendFlush;
+    if (result != FileWriteError::None && size >= 0 && ::ftruncate(fd, size) == 0)
+        ::fsync(fd);
     ::close(fd);
     return result;
 }

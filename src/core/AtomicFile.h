@@ -5,7 +5,16 @@
 
 namespace quorvane {
 
-enum class FileWriteError { None, CreateTemporary, Open, Write, Flush, Rename };
+enum class FileWriteError {
+    None,
+    CreateTemporary,
+    Open,
+    Write,
+    Flush,
+    Rename,
+    Append,      // the row could not be appended whole; the file is as it was
+    AppendFlush, // the appended row could not be flushed to disk; the file is as it was
+};
 
 [[nodiscard]] const char* toString(FileWriteError error);
 
@@ -17,9 +26,11 @@ enum class FileWriteError { None, CreateTemporary, Open, Write, Flush, Rename };
 [[nodiscard]] FileWriteError WriteFileAtomically(const std::string& path, std::string_view content);
 
 // Appends `line` (ended by the caller) to the file, creating it when missing, and flushes it to
-// disk before returning: an appended row counts as written only once it is on disk. A file
-// whose last line was cut off (by a power cut during an earlier append) gets its line ended
-// first, so the new row never runs into the broken one.
+// disk before returning: an appended row counts as written only once it is on disk. The append
+// is all or nothing: when the row cannot be written whole (a full disk) or flushed, the file
+// is cut back to its length before the append. A file whose last line was cut off (by a power
+// cut during an earlier append) gets its line ended first, so the new row never runs into the
+// broken one.
 [[nodiscard]] FileWriteError AppendDurably(const std::string& path, std::string_view line);
 
 // For crash tests only: called after the temporary file is on disk and before the rename;

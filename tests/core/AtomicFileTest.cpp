@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 using namespace quorvane;
 
@@ -49,4 +52,57 @@ TEST(AtomicFile, AFailedWriteLeavesTheOldContentAndNoTemporary)
     ASSERT_EQ(::mkdir((kept + ".tmp").c_str(), 0755), 0);
     EXPECT_EQ(WriteFileAtomically(kept, "new"), FileWriteError::CreateTemporary);
     EXPECT_EQ(readAll(kept), "old");
+}
+
+namespace {
+
+// Limits the size of files this process may write, as a full disk would, for one scope.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_savedHandler)(int) = nullptr;
+};
+
+} // namespace
+
+TEST(AppendDurably, ARowThatDoesNotFitLeavesTheFileAsItWasAndTheNextRowStartsClean)
+{
+    QTemporaryDir folder;
+    const std::string path = QDir(folder.path()).filePath("day.csv").toStdString();
+    ASSERT_EQ(AppendDurably(path, "07:06:50,1,2\r\n"), FileWriteError::None);
+    {
+        const FileSizeLimit full(14 + 4); // room for four more bytes only
+        const FileWriteError error = AppendDurably(path, "07:06:51,2,3\r\n");
+        EXPECT_EQ(error, FileWriteError::Append);
+        EXPECT_EQ(std::string(toString(error)).find("temporary"), std::string::npos);
+    }
+    EXPECT_EQ(readAll(path), "07:06:50,1,2\r\n");
+    ASSERT_EQ(AppendDurably(path, "07:06:52,3,4\r\n"), FileWriteError::None);
+    EXPECT_EQ(readAll(path), "07:06:50,1,2\r\n07:06:52,3,4\r\n");
+}
+
+TEST(AppendDurably, ALineCutOffByAnEarlierCrashIsEndedBeforeTheNewRow)
+{
+    QTemporaryDir folder;
+    const std::string path = QDir(folder.path()).filePath("day.csv").toStdString();
+    std::ofstream(path, std::ios::binary) << "07:06:50,1,2\r\n07:06:5";
+    ASSERT_EQ(AppendDurably(path, "07:06:52,3,4\r\n"), FileWriteError::None);
+    EXPECT_EQ(readAll(path), "07:06:50,1,2\r\n07:06:5\r\n07:06:52,3,4\r\n");
 }
