@@ -84,7 +84,8 @@ void MeasurementRecord::UpdatePollTiming(const QDateTime& now)
     // counts the time since the last reading (the difference plus 24 h), never almost a day.
     // A clock set back by hand gives no step rather than a negative one.
     const qint64 elapsedMs = PrevPollTime.msecsTo(PollTime);
-    SecondsSincePrevPoll = elapsedMs > 0 ? static_cast<double>(elapsedMs / 1000) : 0.0;
+    // To the millisecond: whole seconds would drop most of a 1.76 s cycle's fraction.
+    SecondsSincePrevPoll = elapsedMs > 0 ? static_cast<double>(elapsedMs) / 1000.0 : 0.0;
 }
 
 int MeasurementRecord::AbsenceThreshold(int measTimeIndex)

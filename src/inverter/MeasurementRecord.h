@@ -78,7 +78,7 @@ struct MeasurementRecord {
     // request went out.
     void UpdateLineTransition(int absenceThreshold);
 
-    // PrevPollTime := PollTime; PollTime := now; SecondsSincePrevPoll := whole seconds between.
+    // PrevPollTime := PollTime; PollTime := now; SecondsSincePrevPoll := seconds between, to the millisecond.
     void UpdatePollTiming(const QDateTime& now);
 
     // -5 for measuring intervals of 1, 2 and 5 s (MeasTime index 0..2), -1 for longer ones.

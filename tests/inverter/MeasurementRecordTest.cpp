@@ -107,7 +107,7 @@ TEST(MeasurementRecord, AbsenceThresholdFollowsTheMeasuringInterval)
         EXPECT_EQ(MeasurementRecord::AbsenceThreshold(index), expected[index]) << index;
 }
 
-TEST(MeasurementRecord, PollTimingCountsWholeElapsedSeconds)
+TEST(MeasurementRecord, PollTimingCountsTheElapsedTimeToTheMillisecond)
 {
     const QDateTime base(QDate(2026, 3, 21), QTime(14, 5, 9));
     const struct {
@@ -116,7 +116,8 @@ TEST(MeasurementRecord, PollTimingCountsWholeElapsedSeconds)
         QDateTime now;
         double seconds;
     } cases[] = {
-        {"1.9 s gives 1 s", base, base.addMSecs(1900), 1.0},
+        {"1.9 s gives 1.9 s", base, base.addMSecs(1900), 1.9},
+        {"1.757 s gives 1.757 s", base, base.addMSecs(1757), 1.757},
         {"one hour", base, base.addSecs(3600), 3600.0},
         {"across midnight: the real 4 s, not almost a day",
          QDateTime(QDate(2026, 3, 21), QTime(23, 59, 58)), QDateTime(QDate(2026, 3, 22), QTime(0, 0, 2)), 4.0},
@@ -129,6 +130,6 @@ TEST(MeasurementRecord, PollTimingCountsWholeElapsedSeconds)
         record.UpdatePollTiming(c.now);
         EXPECT_EQ(record.PrevPollTime, c.previous) << c.name;
         EXPECT_EQ(record.PollTime, c.now) << c.name;
-        EXPECT_EQ(record.SecondsSincePrevPoll, c.seconds) << c.name;
+        EXPECT_DOUBLE_EQ(record.SecondsSincePrevPoll, c.seconds) << c.name;
     }
 }

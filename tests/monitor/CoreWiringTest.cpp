@@ -84,3 +84,28 @@ TEST_F(Restart, AConnectRefreshesThePanelsAFailedOneLeavesThem)
     connect();
     EXPECT_EQ(core->Display().Basic[0], "230.0");
 }
+
+namespace {
+
+class EnergyOverAnHour : public testsupport::CoreRig {
+protected:
+    std::string settings() const override { return "MeasTime=0\r\n"; }
+};
+
+} // namespace
+
+// Cycles that take 1.757 s each, as a real line gives at the 1-second interval: every
+// millisecond counts, none of each cycle's fraction of a second is dropped.
+TEST_F(EnergyOverAnHour, AFixedPowerGivesThatPowerTimesTheHour)
+{
+    connect();
+    const QDateTime connected = clock.now();
+    while (connected.msecsTo(clock.now()) < 3600 * 1000) {
+        clock.advance(std::chrono::milliseconds(1757));
+        cycle();
+    }
+    const double hours = static_cast<double>(connected.msecsTo(clock.now())) / 3'600'000.0;
+    const double expectedKwh = 14 * 57.50 * hours / 1000.0; // 14 A into a 57.50 V battery
+    EXPECT_NEAR(core->Computed().Aux1, expectedKwh, expectedKwh * 0.001);
+    EXPECT_NEAR(core->Computed().Aux5, expectedKwh, expectedKwh * 0.001);
+}

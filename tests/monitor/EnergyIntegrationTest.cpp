@@ -68,8 +68,8 @@ TEST(ComputedValues, TheStepIsTheTimeSinceTheLastValidReading)
         double step;
     } polls[] = {
         {"first reading 10 s after connecting", 10'000, true, 10},
-        {"1.9 s later counts 1 s", 11'900, true, 1},
-        {"a failed cycle", 13'000, false, 1},
+        {"1.9 s later counts 1.9 s", 11'900, true, 1.9},
+        {"a failed cycle", 13'000, false, 1.9},
         {"the next valid reading spans the gap, across midnight", 25'900, true, 14},
     };
     double expectedSolar = 0;
@@ -78,7 +78,7 @@ TEST(ComputedValues, TheStepIsTheTimeSinceTheLastValidReading)
         if (poll.valid)
             record.UpdatePollTiming(start.addMSecs(poll.afterStartMs));
         Integrate(values, record, false);
-        EXPECT_EQ(record.SecondsSincePrevPoll, poll.step) << poll.name;
+        EXPECT_DOUBLE_EQ(record.SecondsSincePrevPoll, poll.step) << poll.name;
         if (poll.valid)
             expectedSolar += 500 * poll.step / 3600 * 0.001;
         EXPECT_DOUBLE_EQ(values.Aux1, expectedSolar) << poll.name;
