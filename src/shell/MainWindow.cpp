@@ -179,6 +179,7 @@ void TForm1::buildWindow()
     for (size_t i = 0; i < m_commandButtons.size(); ++i) {
         connect(m_commandButtons[i], &QPushButton::clicked, this, [this, click = clicks[i], i] {
             m_commandButtons[i]->setEnabled(false); // at once; the core confirms
+            m_clickNotYetTaken[i] = true;
             forward([click](CoreApp& core) { (core.RequestState().*click)(); });
         });
     }
@@ -364,8 +365,13 @@ void TForm1::apply(const CoreSnapshot& snapshot)
     m_connect->setEnabled(snapshot.Connection.Connect1Enabled);
     m_test->setEnabled(snapshot.Connection.TestEnabled);
     m_test->setChecked(snapshot.TestMode);
-    for (size_t i = 0; i < m_commandButtons.size(); ++i)
-        m_commandButtons[i]->setEnabled(snapshot.CommandButtons[i]);
+    for (size_t i = 0; i < m_commandButtons.size(); ++i) {
+        // The core disables the button when it takes the click (and publishes that at once),
+        // and enables it again once the request is served.
+        if (!snapshot.CommandButtons[i])
+            m_clickNotYetTaken[i] = false;
+        m_commandButtons[i]->setEnabled(snapshot.CommandButtons[i] && !m_clickNotYetTaken[i]);
+    }
     m_label51->setText(q(snapshot.Label51));
     m_panel3->setText(q(snapshot.Panel3));
     m_reqByWeb->setChecked(snapshot.ReqByWebBox);

@@ -76,6 +76,9 @@ private:
     QLabel* m_label1 = nullptr;
     QCheckBox* m_test = nullptr;
     std::array<QPushButton*, 4> m_commandButtons{}; // Button5..Button8
+    // Clicked, and no snapshot yet shows the core has taken the click: snapshots made before
+    // it did still show the button enabled and must not enable it again.
+    std::array<bool, 4> m_clickNotYetTaken{};
     QLabel* m_panel3 = nullptr;
     QListView* m_memoView = nullptr;
     std::array<QLabel*, 15> m_basicPanels{};
