@@ -1,5 +1,6 @@
 #pragma once
 
+#include "WaitUntil.h"
 #include "acquisition/CyclePacer.h"
 
 #include <QCoreApplication>
@@ -55,7 +56,8 @@ private:
 };
 
 // Runs the calling thread's event loop (it plays the core thread) until the condition holds.
-inline bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(20))
+// The limit only ends a test that would hang; a busy machine gets all the time it needs.
+inline bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = kPatience)
 {
     QDeadlineTimer deadline(limit);
     while (!condition()) {
