@@ -1,17 +1,20 @@
 // The desktop window on the offscreen platform, found by object names, over a core on its own
-// thread with the simulator on a real pseudo-terminal.
+// thread with the simulator on the in-process line; the end-to-end run of the real program
+// has it on a real pseudo-terminal.
 #include "FakeUserNotifier.h"
 #include "GatedPacer.h"
 #include "HttpClient.h"
+#include "InProcessLine.h"
 #include "InverterModel.h"
 #include "PtyInverter.h"
+#include "WaitUntil.h"
 #include "app/CoreHost.h"
 #include "core/Clock.h"
-#include "inverter/PosixSerialPort.h"
 #include "shell/MainWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLabel>
 #include <QMenuBar>
@@ -28,6 +31,7 @@
 
 using namespace quorvane;
 using namespace std::chrono_literals;
+using fakes::kPatience;
 using fakes::PumpUntil;
 
 namespace {
@@ -55,8 +59,8 @@ class Shell : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::ofstream(settingsPath) << "[Main]\nAutoSearch=0\nMeasTime=0\n[Http]\nPort=0\n[Ports]\nCOM1="
-                                    << inverter.DevicePath() << "\n";
+        std::ofstream(settingsPath) << "[Main]\nAutoSearch=0\nMeasTime=0\n[Http]\nPort=0\n[Ports]\nCOM1=/sim/inverter\n";
+        opener.Attach("/sim/inverter", model);
         model.SetFullSpeed(true);
         model.SetAnswerDelay(0ms);
         CoreApp::Options options;
@@ -66,11 +70,15 @@ protected:
         options.MailRoutes = {{"127.0.0.1", 9}, 25};
         host = std::make_unique<CoreHost>(options, clock, opener, person);
         window = std::make_unique<TForm1>(*host, person);
-        QObject::connect(host.get(), &CoreHost::ready, window.get(), [this](CoreApp* core) { window->Attach(core); });
+        bool attached = false;
+        QObject::connect(host.get(), &CoreHost::ready, window.get(), [this, &attached](CoreApp* core) {
+            window->Attach(core);
+            attached = true;
+        });
         window->show();
         host->Start();
-        ASSERT_TRUE(PumpUntil([this] { return host->Core() != nullptr && label("Panel3")->text() != "---"; }, 10s) ||
-                    host->Core() != nullptr);
+        // Attached, and the core's first picture of itself is on show.
+        ASSERT_TRUE(PumpUntil([&] { return attached && label("Panel3")->text() != "---"; }, kPatience));
     }
     void TearDown() override
     {
@@ -94,9 +102,8 @@ protected:
     QTemporaryDir folder;
     std::string settingsPath = QDir(folder.path()).filePath("quorvane.INI").toStdString();
     sim::InverterModel model;
-    sim::PtyInverter inverter{model};
     SystemClock clock;
-    PosixSerialOpener opener;
+    sim::InProcessOpener opener;
     fakes::FakeUserNotifier person;
     std::unique_ptr<CoreHost> host;
     std::unique_ptr<TForm1> window;
@@ -125,7 +132,8 @@ TEST_F(Shell, TestModeConnectShowsValuesAndDisconnectComesBack)
 {
     find<QCheckBox>("Test")->click();
     find<QPushButton>("Connect1")->click();
-    ASSERT_TRUE(PumpUntil([this] { return label("Label1")->text() == "Test Mode" && label("Label4")->text() != "---"; }));
+    // The mode and the values of the first test-mode cycle come with the same refresh.
+    ASSERT_TRUE(PumpUntil([this] { return label("Label1")->text() == "Test Mode" && label("Panel22")->text() == "Test Mode"; }));
     EXPECT_EQ(find<QPushButton>("Connect1")->text(), "Disconnect");
     EXPECT_FALSE(find<QCheckBox>("Test")->isEnabled());
     const int acVoltage = label("Label4")->text().toInt();
@@ -147,7 +155,7 @@ TEST_F(Shell, SetSbuStaysDisabledUntilTheCoreServedIt)
     sbu->click();
     EXPECT_FALSE(sbu->isEnabled());
     ASSERT_TRUE(PumpUntil([&] { return sbu->isEnabled(); }));
-    EXPECT_TRUE(memoHas("SBU source priority successfully set."));
+    EXPECT_TRUE(memoHas("SBU source priority successfully set.")) << window->Memo().Lines().join("\n").toStdString();
     EXPECT_EQ(label("Label51")->text(), "Output source = SBU");
 }
 
@@ -166,11 +174,11 @@ TEST_F(Shell, TheWindowShowsLiveValuesFromTheInverter)
 
 TEST_F(Shell, TheCloseButtonAsksNothingAndKeepsTheProgram)
 {
-    window->close();
-    PumpUntil([] { return false; }, 200ms);
+    window->close(); // a question would have been a modal box, and close() would not return
     // The offscreen platform has no notification area: the window is minimised, not hidden.
+    ASSERT_TRUE(PumpUntil([this] { return window->isMinimized(); }));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_FALSE(window->TrayAvailable());
-    EXPECT_TRUE(window->isMinimized());
     EXPECT_EQ(window->TrayTip(), "Quorvane is NOT running");
 }
 
@@ -193,6 +201,26 @@ TEST_F(Shell, CloseFromTheMenu)
     EXPECT_TRUE(QDir(folder.filePath("Log/LogEvent")).exists());
 }
 
+namespace {
+
+// The live page's address, as the program prints it once its web server listens.
+std::string printedLivePage(QProcess& program)
+{
+    const QString prefix = "Live page: ";
+    QDeadlineTimer deadline(kPatience);
+    for (;;) {
+        while (program.canReadLine()) {
+            const QString line = QString::fromUtf8(program.readLine()).trimmed();
+            if (line.startsWith(prefix))
+                return line.mid(prefix.size()).toStdString();
+        }
+        if (deadline.hasExpired() || !program.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            return {};
+    }
+}
+
+} // namespace
+
 TEST(ShellEndToEnd, TheProgramServesLiveValuesAndWritesItsLogsWhenStopped)
 {
     QTemporaryDir folder;
@@ -204,27 +232,33 @@ TEST(ShellEndToEnd, TheProgramServesLiveValuesAndWritesItsLogsWhenStopped)
     const QString program = folder.filePath("quorvane");
     ASSERT_TRUE(QFile::copy(QUORVANE_EXECUTABLE, program));
     QFile::setPermissions(program, QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
+    // Port 0: the system picks a free port and the program says which.
     std::ofstream(folder.filePath("quorvane.INI").toStdString())
-        << "[Main]\nAutoSearch=0\nAutoConnect=1\nMeasTime=0\n[Http]\nPort=18931\n[Ports]\nCOM1=" << inverter.DevicePath()
+        << "[Main]\nAutoSearch=0\nAutoConnect=1\nMeasTime=0\n[Http]\nPort=0\n[Ports]\nCOM1=" << inverter.DevicePath()
         << "\n";
 
     QProcess quorvane;
     quorvane.setWorkingDirectory(folder.path());
+    quorvane.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("QUORVANE_ECHO_MEMO", "1");
     quorvane.setProcessEnvironment(environment);
     quorvane.start(program, {});
-    ASSERT_TRUE(quorvane.waitForStarted(10000));
+    ASSERT_TRUE(quorvane.waitForStarted(static_cast<int>(std::chrono::milliseconds(kPatience).count())));
+    const std::string livePage = printedLivePage(quorvane);
+    ASSERT_TRUE(livePage.starts_with("http://localhost:")) << livePage;
+    EXPECT_NE(livePage, "http://localhost:0/");
 
     std::string page;
     PumpUntil([&] {
-        page = fakes::PerformHttp("http://127.0.0.1:18931/", "GET", "").Body;
+        page = fakes::PerformHttp(livePage, "GET", "").Body;
         return page.find("\n231.7\n") != std::string::npos;
-    }, 30s);
+    }, kPatience);
     EXPECT_NE(page.find("\n231.7\n"), std::string::npos);
 
     quorvane.terminate(); // SIGTERM: the close sequence without asking
-    ASSERT_TRUE(quorvane.waitForFinished(30000));
+    ASSERT_TRUE(quorvane.waitForFinished(static_cast<int>(std::chrono::milliseconds(kPatience).count())));
     EXPECT_TRUE(QFileInfo::exists(folder.filePath("Log/EnergyTotalSolar.csv")));
     EXPECT_FALSE(QDir(folder.filePath("Log/LogVariables")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
 }
