@@ -1,11 +1,12 @@
-// The connection manager against simulated inverters on real pseudo-terminals, mapped to COM
-// names through the settings' [Ports] section. The test's thread plays the core thread; the
-// timers are fired by hand and the pauses between cycles are gated.
+// The connection manager against simulated inverters on the in-process line (virtual time, so
+// no thread's scheduling can split a reply), mapped to COM names through the settings' [Ports]
+// section. The test's thread plays the core thread; the timers are fired by hand and the
+// pauses between cycles are gated.
 #include "FakeUserNotifier.h"
 #include "MemoMessages.h"
 #include "GatedPacer.h"
+#include "InProcessLine.h"
 #include "InverterModel.h"
-#include "PtyInverter.h"
 #include "acquisition/ConnectionManager.h"
 #include "monitor/CycleSteps.h"
 #include "inverter/MeasurementRecord.h"
@@ -16,23 +17,14 @@
 #include "core/EventMemo.h"
 #include "core/LocaleFormats.h"
 #include "core/ManualClock.h"
-#include "inverter/PosixSerialPort.h"
 #include "inverter/Wincom.h"
 #include "core/ComputedValues.h"
 
-#include <QDir>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <map>
 #include <set>
-#include <thread>
 
 using namespace quorvane;
 using namespace std::chrono_literals;
@@ -41,20 +33,23 @@ using quorvane::sim::Fault;
 
 namespace {
 
-// Real device files, except that the devices listed in `busy` are taken by another program
-// between the probe and the open (the probe succeeds, every later open fails).
+const std::string kInverter = "/sim/inverter";
+
+// The in-process inverters attached to `devices`, except that the devices listed in `busy` are
+// taken by another program between the probe and the open (the probe succeeds, every later
+// open fails).
 class ProbeThenBusyOpener final : public SerialOpener {
 public:
     OpenedPort open(const std::string& device) override
     {
         if (busy.count(device) != 0 && m_opens[device]++ > 0)
             return {};
-        return m_devices.open(device);
+        return devices.open(device);
     }
+    sim::InProcessOpener devices;
     std::set<std::string> busy;
 
 private:
-    PosixSerialOpener m_devices;
     std::map<std::string, int> m_opens;
 };
 
@@ -72,7 +67,8 @@ protected:
         // Every COM name points nowhere unless a test maps it to a simulator.
         for (int number = 1; number <= PortMap::kLastPort; ++number)
             settings.Ports[number] = "/nonexistent/com" + std::to_string(number);
-        settings.Ports[1] = inverter.DevicePath();
+        opener.devices.Attach(kInverter, model);
+        settings.Ports[1] = kInverter;
         settings.AutoSearch = false;
         model.SetFullSpeed(true);
         model.SetAnswerDelay(0ms);
@@ -96,7 +92,6 @@ protected:
     }
 
     sim::InverterModel model;
-    sim::PtyInverter inverter{model};
     ProbeThenBusyOpener opener;
     fakes::FakeUserNotifier person;
     TComm comm{opener, person};
@@ -132,7 +127,7 @@ TEST_F(ConnectionTest, ADirectConnectFindsTheInverterAndTheFirstCycleReadsThePri
 {
     manager.Connect1Click();
     EXPECT_EQ(messages(), (std::vector<std::string>{"Inverter connected.",
-                                                    "Connected to " + inverter.DevicePath() + " port and Inverter."}));
+                                                    "Connected to " + kInverter + " port and Inverter."}));
     EXPECT_EQ(manager.View().Label1, "Connected");
     EXPECT_EQ(manager.View().Connect1Caption, "Disconnect");
     EXPECT_FALSE(manager.View().TestEnabled);
@@ -153,13 +148,12 @@ TEST_F(ConnectionTest, ADirectConnectFindsTheInverterAndTheFirstCycleReadsThePri
     EXPECT_FALSE(record.LastReadingStamp.empty());
 }
 
-TEST_F(ConnectionTest, APortHeldByAnotherProgramIsNotFound)
+TEST_F(ConnectionTest, APortHeldElsewhereIsNotFound)
 {
-    const int other = ::open(inverter.DevicePath().c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(other, 0);
-    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    OpenedPort other = opener.devices.open(kInverter);
+    ASSERT_NE(other.transport, nullptr);
     manager.Connect1Click();
-    ::close(other);
+    other.transport.reset();
     EXPECT_EQ(messages(), std::vector<std::string>{"Port COM1 NOT found"});
     EXPECT_EQ(display.refreshes, 0); // nothing new to show
     EXPECT_EQ(manager.View().Label1, "Error");
@@ -187,13 +181,15 @@ TEST_F(ConnectionTest, ASearchGoesThroughThePortsUntilOneAnswers)
 {
     sim::InverterModel silentModel;
     silentModel.InjectFault({.kind = Fault::NoAnswer, .times = -1});
-    sim::PtyInverter silent{silentModel};
+    opener.devices.Attach("/sim/silent", silentModel);
+    sim::InverterModel busyModel;
+    opener.devices.Attach("/sim/busy", busyModel);
+    opener.busy.insert("/sim/busy");
     settings.AutoSearch = true;
     settings.Ports[1] = "/nonexistent/com1";
-    settings.Ports[4] = silent.DevicePath();
-    settings.Ports[7] = "/dev/null";
-    opener.busy.insert("/dev/null");
-    settings.Ports[12] = inverter.DevicePath();
+    settings.Ports[4] = "/sim/silent";
+    settings.Ports[7] = "/sim/busy";
+    settings.Ports[12] = kInverter;
 
     manager.Connect1Click();
 
@@ -212,7 +208,7 @@ TEST_F(ConnectionTest, ASearchGoesThroughThePortsUntilOneAnswers)
     }
     expected.push_back("Trying port COM12...");
     expected.push_back("Inverter connected.");
-    expected.push_back("Connected to " + inverter.DevicePath() + " port and Inverter.");
+    expected.push_back("Connected to " + kInverter + " port and Inverter.");
     EXPECT_EQ(messages(), expected);
     EXPECT_EQ(manager.View().Label1, "Connected");
 }
@@ -287,7 +283,7 @@ TEST_F(ConnectionTest, CyclesGoOnWithTheInverterGone)
 {
     manager.Connect1Click();
     untilPaused();
-    inverter.Unplug();
+    model.Unplug();
     for (int cycle = 2; cycle <= 4; ++cycle) {
         pacer().Release();
         ASSERT_TRUE(PumpUntil([&] { return manager.Thread()->LoopCount() == cycle && pacer().Waiting(); }));
@@ -312,17 +308,12 @@ TEST_F(ConnectionTest, ExitWhileSuspendedRunsOneMoreCycleAndEnds)
 
 TEST_F(ConnectionTest, TheWatchdogDisconnectsAStalledLinkAndReconnectsOnce)
 {
-    // COM1 is a device node that goes away with the cable, as a USB adapter's does.
-    QTemporaryDir folder;
-    const std::string node = QDir(folder.path()).filePath("ttyUSB0").toStdString();
-    ASSERT_EQ(::symlink(inverter.DevicePath().c_str(), node.c_str()), 0);
-    settings.Ports[1] = node;
     settings.AutoReConnect = true;
     manager.Connect1Click();
     ASSERT_TRUE(link.LinkConnected);
     untilPaused(); // the thread now sits in its pause: no more cycles
-    inverter.Unplug();
-    ::unlink(node.c_str());
+    // The cable goes, and with it the device, as a USB adapter's does.
+    model.Unplug();
 
     auto tick = [this] {
         manager.Watchdog();
@@ -375,7 +366,8 @@ TEST_F(ConnectionTest, SixFruitlessReconnectsEndWithTheFatalLine)
     }
     EXPECT_EQ(manager.ReconnectState, -99);
     EXPECT_EQ(messages().back(), "FATAL: maximum number of reconnect attempt has been made. Check cable and Inverter.");
-    EXPECT_EQ(std::count(memo.Lines().begin(), memo.Lines().end(), memo.Lines().back()), 1);
+    const auto lines = memo.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), lines.back()), 1);
 }
 
 TEST_F(ConnectionTest, ATickThatSeesProgressResetsTheReconnectCount)
