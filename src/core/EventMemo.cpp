@@ -6,6 +6,7 @@
 
 #include <QThread>
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <optional>
@@ -15,14 +16,10 @@ namespace quorvane {
 
 namespace {
 
-QStringList toStringList(const std::vector<std::string>& lines, size_t first)
-{
-    QStringList list;
-    list.reserve(static_cast<qsizetype>(lines.size() - first));
-    for (size_t i = first; i < lines.size(); ++i)
-        list.append(QString::fromStdString(lines[i]));
-    return list;
-}
+// Views get single removals for a few moved lines per turn; beyond that one reset is cheaper.
+constexpr int kRemovalsSentOneByOne = 16;
+// Holes are compacted once they outnumber the lines (and are not just a handful).
+constexpr size_t kHolesWorthCompacting = 1024;
 
 } // namespace
 
@@ -100,19 +97,19 @@ std::optional<std::string> addressOf(const std::string& line)
 
 // The request count of a web request line; a count that does not read as a number (an
 // edited event log file) counts as 0, so the next request shows 1.
-int countOf(const std::string& line)
+std::int64_t countOf(const std::string& line)
 {
     const auto start = line.find(kCountStart);
     const auto end = start == std::string::npos ? std::string::npos : line.find(kCountEnd, start);
     if (end == std::string::npos)
         return 0;
-    int count = 0;
+    std::int64_t count = 0;
     const char* first = line.data() + start + kCountStart.size();
     const auto [last, error] = std::from_chars(first, line.data() + end, count);
     return error == std::errc{} && last == line.data() + end ? count : 0;
 }
 
-std::string webRequestText(const std::string& stamp, const std::string& address, int count)
+std::string webRequestText(const std::string& stamp, const std::string& address, std::int64_t count)
 {
     return stamp + std::string(kAddressStart) + address + std::string(kAddressEnd) + " requested webpage "
            + std::string(kCountStart) + std::to_string(count) + std::string(kCountEnd);
@@ -120,79 +117,129 @@ std::string webRequestText(const std::string& stamp, const std::string& address,
 
 } // namespace
 
-void EventMemo::LogWebRequest(const std::string& address, const std::string& stamp)
+void EventMemo::LogWebRequest(const std::string& address, const std::string& stamp, std::int64_t count)
 {
     Q_ASSERT(QThread::currentThread() == thread());
     drainPosted();
     const auto found = m_webLines.find(address);
     if (found == m_webLines.end()) {
-        AddEventLine(webRequestText(stamp, address, 1));
+        if (count == 1)
+            AddEventLine(webRequestText(stamp, address, 1));
+        else
+            append(webRequestText(stamp, address, count)); // as if the first line had already moved
         return;
     }
-    const int count = countOf(m_lines[found->second]);
-    removeLine(found->second);
+    const size_t slot = found->second;
+    const std::int64_t previous = countOf(m_slots[slot]);
+    m_webLines.erase(found);
+    retireSlot(slot);
     // Later requests: the bare text, with no time prefix and no trailing blank.
-    append(webRequestText(stamp, address, count + 1));
+    append(webRequestText(stamp, address, previous + count));
+    compactIfWorthIt();
 }
 
-void EventMemo::removeLine(size_t index)
+void EventMemo::retireSlot(size_t slot)
 {
-    if (const auto address = addressOf(m_lines[index]); address) {
-        const auto entry = m_webLines.find(*address);
-        if (entry != m_webLines.end() && entry->second == index)
-            m_webLines.erase(entry);
+    if (slot < m_firstUnpublished && !m_resetPending) {
+        if (m_removalsSincePublish < kRemovalsSentOneByOne) {
+            ++m_removalsSincePublish;
+            emit lineRemoved(static_cast<qsizetype>(m_ranks.LiveBefore(slot)));
+        } else {
+            m_resetPending = true;
+            schedulePublish();
+        }
     }
-    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(index));
-    for (auto& [address, lineIndex] : m_webLines)
-        if (lineIndex > index)
-            --lineIndex;
-    if (index < m_firstUnpublished) {
-        --m_firstUnpublished;
-        emit lineRemoved(static_cast<qsizetype>(index));
-    }
+    m_ranks.Retire(slot);
+    m_retiredSlot[slot] = true;
+    std::string().swap(m_slots[slot]);
+    ++m_retired;
 }
 
-void EventMemo::indexWebLine(size_t index)
+void EventMemo::compactIfWorthIt()
 {
-    if (const auto address = addressOf(m_lines[index]); address)
-        m_webLines.emplace(*address, index); // the first line of an address is the one that counts
+    if (m_retired < kHolesWorthCompacting || m_retired < LineCount())
+        return;
+    // Row numbers do not change, so the views are not told.
+    const size_t published = m_ranks.LiveBefore(m_firstUnpublished);
+    std::vector<std::string> lines;
+    lines.reserve(LineCount());
+    for (size_t slot = 0; slot < m_slots.size(); ++slot)
+        if (!m_retiredSlot[slot])
+            lines.push_back(std::move(m_slots[slot]));
+    replaceLines(std::move(lines));
+    m_firstUnpublished = published;
 }
 
-void EventMemo::rebuildWebIndex()
+void EventMemo::replaceLines(std::vector<std::string> lines)
 {
+    m_slots = std::move(lines);
+    m_retiredSlot.assign(m_slots.size(), false);
+    m_retired = 0;
+    m_ranks.Reset(m_slots.size());
     m_webLines.clear();
-    for (size_t index = 0; index < m_lines.size(); ++index)
-        indexWebLine(index);
+    for (size_t slot = 0; slot < m_slots.size(); ++slot)
+        indexWebLine(slot);
+}
+
+void EventMemo::indexWebLine(size_t slot)
+{
+    if (const auto address = addressOf(m_slots[slot]); address)
+        m_webLines.emplace(*address, slot); // the first line of an address is the one that counts
 }
 
 void EventMemo::append(std::string line)
 {
-    m_lines.push_back(std::move(line));
-    indexWebLine(m_lines.size() - 1);
+    m_slots.push_back(std::move(line));
+    m_retiredSlot.push_back(false);
+    m_ranks.PushLive();
+    indexWebLine(m_slots.size() - 1);
+    schedulePublish();
+}
+
+void EventMemo::schedulePublish()
+{
     if (!m_publishScheduled) {
         m_publishScheduled = true;
         QMetaObject::invokeMethod(this, &EventMemo::publishPending, Qt::QueuedConnection);
     }
 }
 
+QStringList EventMemo::liveLinesFrom(size_t first) const
+{
+    QStringList list;
+    list.reserve(static_cast<qsizetype>(m_slots.size() - std::min(first, m_slots.size())));
+    for (size_t slot = first; slot < m_slots.size(); ++slot)
+        if (!m_retiredSlot[slot])
+            list.append(QString::fromStdString(m_slots[slot]));
+    return list;
+}
+
 void EventMemo::publishPending()
 {
     m_publishScheduled = false;
-    if (m_firstUnpublished >= m_lines.size())
+    m_removalsSincePublish = 0;
+    if (m_resetPending) {
+        m_resetPending = false;
+        m_firstUnpublished = m_slots.size();
+        emit reset(liveLinesFrom(0));
         return;
-    const auto first = static_cast<qsizetype>(m_firstUnpublished);
-    QStringList batch = toStringList(m_lines, m_firstUnpublished);
-    m_firstUnpublished = m_lines.size();
-    emit linesAppended(first, batch);
+    }
+    if (m_firstUnpublished >= m_slots.size())
+        return;
+    const auto first = static_cast<qsizetype>(m_ranks.LiveBefore(m_firstUnpublished));
+    QStringList batch = liveLinesFrom(m_firstUnpublished);
+    m_firstUnpublished = m_slots.size();
+    if (!batch.isEmpty())
+        emit linesAppended(first, batch);
 }
 
 void EventMemo::Clear()
 {
     Q_ASSERT(QThread::currentThread() == thread());
     drainPosted();
-    m_lines.clear();
-    m_webLines.clear();
+    replaceLines({});
     m_firstUnpublished = 0;
+    m_resetPending = false;
     emit reset({});
 }
 
@@ -205,15 +252,28 @@ void EventMemo::ClearAfterConfirmation(UserNotifier& person)
 void EventMemo::Republish()
 {
     drainPosted();
-    m_firstUnpublished = m_lines.size();
-    emit reset(toStringList(m_lines, 0));
+    m_firstUnpublished = m_slots.size();
+    m_resetPending = false;
+    emit reset(liveLinesFrom(0));
+}
+
+std::vector<std::string> EventMemo::Lines() const
+{
+    std::vector<std::string> lines;
+    lines.reserve(LineCount());
+    for (size_t slot = 0; slot < m_slots.size(); ++slot)
+        if (!m_retiredSlot[slot])
+            lines.push_back(m_slots[slot]);
+    return lines;
 }
 
 std::string EventMemo::Text() const
 {
     std::string text;
-    for (const auto& line : m_lines) {
-        text += line;
+    for (size_t slot = 0; slot < m_slots.size(); ++slot) {
+        if (m_retiredSlot[slot])
+            continue;
+        text += m_slots[slot];
         text += "\r\n";
     }
     return text;
@@ -237,10 +297,10 @@ bool EventMemo::LoadFromFile(const std::string& path)
             line.pop_back();
         lines.push_back(std::move(line));
     }
-    m_lines = std::move(lines);
-    rebuildWebIndex();
-    m_firstUnpublished = m_lines.size();
-    emit reset(toStringList(m_lines, 0));
+    replaceLines(std::move(lines));
+    m_firstUnpublished = m_slots.size();
+    m_resetPending = false;
+    emit reset(liveLinesFrom(0));
     // Lines posted while loading are kept after the loaded ones rather than lost.
     drainPosted();
     return true;

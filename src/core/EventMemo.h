@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/AtomicFile.h"
+#include "core/SlotRanks.h"
 
 #include <QObject>
 #include <QStringList>
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -25,10 +27,12 @@ class UserNotifier;
 // call PostEventLine: the line is stamped at that moment and appended on the owner thread in
 // the order the lines were produced.
 //
-// Views follow the memo through two signals, emitted on the owner thread: `linesAppended`
+// Views follow the memo through three signals, emitted on the owner thread: `linesAppended`
 // carries every line added since the last emission in one batch (at most one batch per turn
-// of the event loop, however many lines came), `reset` carries the whole content after a
-// clear or a load. A view therefore never has to redraw everything per line.
+// of the event loop, however many lines came), `lineRemoved` names the row a web request line
+// left when it moved to the end, and `reset` carries the whole content after a clear, a load,
+// or when more lines moved in one turn than are worth sending one by one. A view therefore
+// never has to redraw everything per line.
 class EventMemo final : public QObject {
     Q_OBJECT
 public:
@@ -42,12 +46,15 @@ public:
     // "Clear>>": asks first; any answer but No empties the memo. The event log file is kept.
     void ClearAfterConfirmation(UserNotifier& person);
 
-    // A page request from `address`, stamped `stamp`: the address's own line moves to the end
-    // of the memo with its count raised by one ("...[CS]2[CE]"), or a first line is added.
-    // Finding the address's line takes constant time, however long the memo is.
-    void LogWebRequest(const std::string& address, const std::string& stamp);
+    // `count` page requests from `address`, the last stamped `stamp`: the address's own line
+    // moves to the end of the memo with its count raised by `count` ("...[CS]2[CE]"), or a
+    // first line is added. Constant time (amortised), however long the memo is: the line is
+    // found through an index and its old place is left as a hole, compacted now and then.
+    void LogWebRequest(const std::string& address, const std::string& stamp, std::int64_t count = 1);
 
-    [[nodiscard]] const std::vector<std::string>& Lines() const { return m_lines; }
+    // The lines in order (a copy).
+    [[nodiscard]] std::vector<std::string> Lines() const;
+    [[nodiscard]] size_t LineCount() const { return m_slots.size() - m_retired; }
     // Sends the whole memo again (to a view that has just been attached).
     void Republish();
     // The lines each followed by CR LF: the content of an event log file.
@@ -65,19 +72,27 @@ private:
     [[nodiscard]] std::string stampedLine(std::string_view message) const;
     void append(std::string line);
     void drainPosted();
+    void schedulePublish();
     void publishPending();
-    void removeLine(size_t index);
-    void indexWebLine(size_t index);
-    void rebuildWebIndex();
+    void retireSlot(size_t slot);
+    void compactIfWorthIt();
+    void replaceLines(std::vector<std::string> lines);
+    void indexWebLine(size_t slot);
+    [[nodiscard]] QStringList liveLinesFrom(size_t slot) const;
 
     const Clock& m_clock;
     const LocaleFormats& m_formats;
-    std::vector<std::string> m_lines;
-    size_t m_firstUnpublished = 0;
-    // Address -> index of its web request line. Few addresses, so shifting their indexes
-    // after a removal is cheap.
-    std::unordered_map<std::string, size_t> m_webLines;
+    // The lines in order. A web request line that moves to the end leaves its slot empty and
+    // marked retired, so nothing in the middle is ever erased.
+    std::vector<std::string> m_slots;
+    std::vector<bool> m_retiredSlot;
+    size_t m_retired = 0;
+    SlotRanks m_ranks; // the row a slot shows as in the views
+    size_t m_firstUnpublished = 0; // a slot: the views have every live line before it
+    std::unordered_map<std::string, size_t> m_webLines; // address -> slot of its web request line
     bool m_publishScheduled = false;
+    int m_removalsSincePublish = 0;
+    bool m_resetPending = false; // too many moves in one turn: the views get the whole content
 
     std::mutex m_postedMutex;
     std::vector<std::string> m_posted; // guarded by m_postedMutex

@@ -145,3 +145,112 @@ TEST_F(EventMemoTest, SavesWithCrLfAndLoadsEitherLineEnd)
     EXPECT_FALSE(memo.LoadFromFile(QDir(folder.path()).filePath("missing.txt").toStdString()));
     EXPECT_EQ(memo.Text(), content);
 }
+
+namespace {
+
+// A view that follows the memo only through its signals, as the window's list does.
+struct MirrorView {
+    explicit MirrorView(EventMemo& memo)
+    {
+        QObject::connect(&memo, &EventMemo::linesAppended, [this](qsizetype first, const QStringList& added) {
+            EXPECT_EQ(first, lines.size());
+            lines.append(added);
+        });
+        QObject::connect(&memo, &EventMemo::lineRemoved, [this](qsizetype index) {
+            ASSERT_LT(index, lines.size());
+            lines.removeAt(index);
+            ++removals;
+        });
+        QObject::connect(&memo, &EventMemo::reset, [this](const QStringList& all) {
+            lines = all;
+            ++resets;
+        });
+    }
+    [[nodiscard]] std::vector<std::string> Lines() const
+    {
+        std::vector<std::string> result;
+        for (const QString& line : lines)
+            result.push_back(line.toStdString());
+        return result;
+    }
+    QStringList lines;
+    int removals = 0;
+    int resets = 0;
+};
+
+std::string requestLine(const std::string& stamp, const std::string& address, long long count)
+{
+    return stamp + "[ipstart]" + address + "[ipend] requested webpage [CS]" + std::to_string(count) + "[CE]";
+}
+
+} // namespace
+
+TEST_F(EventMemoTest, AWebRequestLineMovesToTheEndAndViewsFollow)
+{
+    MirrorView view(memo);
+    memo.AddEventLine("start");
+    memo.LogWebRequest("10.0.0.1", "s1");
+    memo.LogWebRequest("10.0.0.2", "s1");
+    flushEvents();
+    memo.AddEventLine("between");
+    memo.LogWebRequest("10.0.0.1", "s2");
+    memo.LogWebRequest("10.0.0.3", "s2", 3); // three requests taken together
+    memo.LogWebRequest("10.0.0.3", "s3", 2);
+    flushEvents();
+    EXPECT_EQ(memo.Lines(), (std::vector<std::string>{
+                                "[03/21/15 07:05:09] start ",
+                                "[03/21/15 07:05:09] " + requestLine("s1", "10.0.0.2", 1) + " ",
+                                "[03/21/15 07:05:09] between ",
+                                requestLine("s2", "10.0.0.1", 2),
+                                requestLine("s3", "10.0.0.3", 5),
+                            }));
+    EXPECT_EQ(view.Lines(), memo.Lines());
+    EXPECT_EQ(view.removals, 1);
+    EXPECT_EQ(memo.LineCount(), 5u);
+
+    // Many addresses moving in one turn: the views get the whole content once.
+    for (int i = 0; i < 100; ++i)
+        memo.LogWebRequest("10.1.0." + std::to_string(i), "s4");
+    flushEvents();
+    for (int i = 0; i < 100; ++i)
+        memo.LogWebRequest("10.1.0." + std::to_string(i), "s5");
+    memo.LogWebRequest("10.0.0.2", "s5");
+    flushEvents();
+    EXPECT_EQ(view.resets, 1);
+    EXPECT_EQ(view.Lines(), memo.Lines());
+    EXPECT_EQ(memo.LineCount(), 105u);
+    EXPECT_EQ(memo.Lines()[3], requestLine("s3", "10.0.0.3", 5));
+    EXPECT_EQ(memo.Lines().back(), requestLine("s5", "10.0.0.2", 2));
+}
+
+TEST_F(EventMemoTest, AFloodOfRequestsLeavesOneLinePerAddress)
+{
+    // Enough moves that the holes they leave are compacted several times over, with views
+    // attached and lines published in between.
+    MirrorView view(memo);
+    for (int i = 0; i < 2000; ++i)
+        memo.LogWebRequest("127.0." + std::to_string(i / 256) + "." + std::to_string(i % 256), "a");
+    memo.AddEventLine("middle");
+    flushEvents();
+    for (int round = 0; round < 50; ++round) {
+        for (int i = 0; i < 200; ++i)
+            memo.LogWebRequest("127.0.0." + std::to_string(i % 7), "b");
+        flushEvents();
+    }
+    EXPECT_EQ(memo.LineCount(), 2001u);
+    EXPECT_EQ(view.Lines(), memo.Lines());
+    const auto lines = memo.Lines();
+    EXPECT_EQ(lines[1993], "[03/21/15 07:05:09] middle ");
+    EXPECT_EQ(lines.back(), requestLine("b", "127.0.0.3", 1 + 50 * 29)); // 199 % 7 == 3 came last
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.find("[ipstart]127.0.0.6[ipend]") != std::string::npos; }),
+              1);
+    // The same after a save and a load: counting goes on from the file.
+    QTemporaryDir folder;
+    const std::string path = QDir(folder.path()).filePath("EventLog.txt").toStdString();
+    ASSERT_EQ(memo.SaveToFile(path), FileWriteError::None);
+    ASSERT_TRUE(memo.LoadFromFile(path));
+    memo.LogWebRequest("127.0.0.6", "c");
+    EXPECT_EQ(memo.Lines().back(), requestLine("c", "127.0.0.6", 1 + 50 * 28 + 1));
+    EXPECT_EQ(memo.LineCount(), 2001u);
+}
