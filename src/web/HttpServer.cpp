@@ -6,7 +6,10 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
+#include <algorithm>
+#include <condition_variable>
 #include <optional>
+#include <unordered_map>
 
 namespace quorvane {
 
@@ -26,56 +29,104 @@ const char* toString(HttpServer::StartError error)
     return "unknown";
 }
 
+namespace http_server {
+
+class Session;
+
+} // namespace http_server
+
 // The I/O loop and what its connections share. Kept alive by every listener and session, so a
 // reply that arrives from the core thread after the server stopped finds a stopped loop to
 // post to, never a destroyed one.
 struct HttpServer::Impl {
-    std::atomic<int> open{0};          // declared first: sessions may end while the loop is destroyed
-    std::atomic<bool> stopping{false};
+    explicit Impl(HttpServer::Limits limits) : limits(limits) {}
+
+    const HttpServer::Limits limits;
+    std::atomic<bool> draining{false}; // Stop began: connections finish their reply and close
+    std::atomic<bool> stopping{false}; // the I/O threads stop: late replies are dropped
     asio::io_context io;
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work;
     std::vector<std::shared_ptr<void>> listeners;
     std::vector<std::thread> threads;
-    // Closes every connection still open; used once the I/O threads have stopped.
-    std::mutex sessionsMutex;
-    std::vector<std::function<void()>> closeSessions; // guarded by sessionsMutex
+
+    // The registry of open connections: an entry from accept to the session's end.
+    mutable std::mutex sessionsMutex;
+    std::condition_variable sessionsEnded;
+    std::unordered_map<const http_server::Session*, std::weak_ptr<http_server::Session>> sessions; // guarded
+
+    void Unregister(const http_server::Session* session)
+    {
+        {
+            const std::lock_guard lock(sessionsMutex);
+            if (sessions.erase(session) == 0)
+                return;
+        }
+        sessionsEnded.notify_all();
+    }
+    std::vector<std::shared_ptr<http_server::Session>> LiveSessions() const
+    {
+        std::vector<std::shared_ptr<http_server::Session>> live;
+        const std::lock_guard lock(sessionsMutex);
+        for (const auto& [key, weak] : sessions)
+            if (auto session = weak.lock())
+                live.push_back(std::move(session));
+        return live;
+    }
 };
 
-namespace {
+namespace http_server {
 
 constexpr size_t kHeaderLimit = 8 * 1024;
 using Shared = std::shared_ptr<HttpServer::Impl>;
+using SteadyClock = std::chrono::steady_clock;
 
 class Listener;
 
-// One connection: reads requests, hands each to the handler, writes its reply.
+// One connection: reads requests, hands each to the handler, writes its reply. Every step
+// runs on the connection's strand; only the idle time and the eviction mark are read from
+// elsewhere (the acceptor choosing a connection to close).
 class Session : public std::enable_shared_from_this<Session> {
 public:
-    Session(tcp::socket socket, const HttpHandler& handler, std::shared_ptr<Listener> listener);
+    Session(tcp::socket socket, const HttpHandler& handler, std::shared_ptr<Listener> listener, Shared shared);
     ~Session();
     void Start() { readRequest(); }
+
+    [[nodiscard]] SteadyClock::rep IdleSince() const { return m_idleSince.load(); }
+    // Marks the connection as chosen to close; false when it already was.
+    bool MarkEvicted() { return !m_evicted.exchange(true); }
+    [[nodiscard]] bool Evicted() const { return m_evicted.load(); }
+    // Any thread: closes the connection now (to make room for a new one).
+    void Evict();
+    // Any thread: the server stops; a reply being written still goes out, then it closes.
+    void Drain();
     // Only once the I/O threads have stopped.
-    void Close()
-    {
-        beast::error_code ignored;
-        m_stream.socket().close(ignored);
-    }
+    void CloseNow() { closeSocket(); }
 
 private:
+    enum class Phase { Reading, Handling, Writing, Closed };
+
     void readRequest();
     void onRead(beast::error_code error);
     void reply(HttpReply reply, bool keepAlive, bool head);
+    void afterWrite(beast::error_code error, bool keepAlive);
     void writeError(http::status status);
+    void touch() { m_idleSince = SteadyClock::now().time_since_epoch().count(); }
+    void closeSocket();
 
     beast::tcp_stream m_stream;
     beast::flat_buffer m_buffer;
     std::optional<http::request_parser<http::string_body>> m_parser;
     const HttpHandler& m_handler;
     std::shared_ptr<Listener> m_listener;
+    Shared m_shared;
     std::string m_peer;
+    Phase m_phase = Phase::Reading; // on the strand
+    std::atomic<SteadyClock::rep> m_idleSince{0};
+    std::atomic<bool> m_evicted{false};
 };
 
-// Accepts connections on one address while fewer than the limit are open.
+// Accepts connections on one address. At the connection limit a new connection closes the
+// idlest open one; only if closing cannot keep up (twice the limit open) does accepting wait.
 class Listener : public std::enable_shared_from_this<Listener> {
 public:
     Listener(Shared shared, const HttpHandler& handler)
@@ -109,7 +160,7 @@ public:
         beast::error_code ignored;
         m_acceptor.close(ignored);
     }
-    // A session ended: accept again if the limit had stopped accepting.
+    // A session ended: accept again if accepting was waiting.
     void SessionEnded()
     {
         asio::post(m_acceptor.get_executor(), [self = shared_from_this()] {
@@ -121,27 +172,46 @@ public:
     }
 
 private:
+    // Counts the open connections not yet chosen to close; at the limit, closes the idlest.
+    void makeRoom()
+    {
+        // Taken out of the registry first: a session let go of under its lock would deadlock
+        // when it unregisters itself.
+        std::vector<std::shared_ptr<Session>> open = m_shared->LiveSessions();
+        std::erase_if(open, [](const auto& session) { return session->Evicted(); });
+        if (open.size() < static_cast<size_t>(m_shared->limits.MaxConnections))
+            return;
+        const auto idlest = std::min_element(open.begin(), open.end(), [](const auto& a, const auto& b) {
+            return a->IdleSince() < b->IdleSince();
+        });
+        if ((*idlest)->MarkEvicted())
+            (*idlest)->Evict();
+    }
+
+    [[nodiscard]] size_t registered() const
+    {
+        const std::lock_guard lock(m_shared->sessionsMutex);
+        return m_shared->sessions.size();
+    }
+
     void acceptNext()
     {
-        if (!m_acceptor.is_open())
+        if (!m_acceptor.is_open() || m_shared->draining)
             return;
-        if (m_shared->open.load() >= HttpServer::kMaxConnections) {
-            m_waiting = true; // further clients wait in the listen queue
+        if (registered() >= 2 * static_cast<size_t>(m_shared->limits.MaxConnections)) {
+            m_waiting = true; // further clients wait in the listen queue until one has closed
             return;
         }
         m_acceptor.async_accept(asio::make_strand(m_shared->io), [self = shared_from_this()](beast::error_code error, tcp::socket socket) {
             if (error == asio::error::operation_aborted || !self->m_acceptor.is_open())
                 return;
-            if (!error) {
+            if (!error && !self->m_shared->draining) {
                 socket.set_option(tcp::no_delay(true), error);
-                self->m_shared->open.fetch_add(1);
-                auto session = std::make_shared<Session>(std::move(socket), self->m_handler, self);
+                self->makeRoom();
+                auto session = std::make_shared<Session>(std::move(socket), self->m_handler, self, self->m_shared);
                 {
                     const std::lock_guard lock(self->m_shared->sessionsMutex);
-                    self->m_shared->closeSessions.emplace_back([weak = std::weak_ptr<Session>(session)] {
-                        if (auto alive = weak.lock())
-                            alive->Close();
-                    });
+                    self->m_shared->sessions.emplace(session.get(), session);
                 }
                 session->Start();
             }
@@ -149,16 +219,16 @@ private:
         });
     }
 
-    friend class Session;
     Shared m_shared;
     tcp::acceptor m_acceptor;
     const HttpHandler& m_handler;
     bool m_waiting = false; // on the acceptor's strand
 };
 
-Session::Session(tcp::socket socket, const HttpHandler& handler, std::shared_ptr<Listener> listener)
-    : m_stream(std::move(socket)), m_handler(handler), m_listener(std::move(listener))
+Session::Session(tcp::socket socket, const HttpHandler& handler, std::shared_ptr<Listener> listener, Shared shared)
+    : m_stream(std::move(socket)), m_handler(handler), m_listener(std::move(listener)), m_shared(std::move(shared))
 {
+    touch();
     beast::error_code error;
     const auto peer = m_stream.socket().remote_endpoint(error);
     if (!error) {
@@ -171,27 +241,59 @@ Session::Session(tcp::socket socket, const HttpHandler& handler, std::shared_ptr
 
 Session::~Session()
 {
-    m_listener->m_shared->open.fetch_sub(1);
-    if (!m_listener->m_shared->stopping)
+    m_shared->Unregister(this);
+    if (!m_shared->stopping)
         m_listener->SessionEnded();
+}
+
+void Session::Evict()
+{
+    asio::dispatch(m_stream.get_executor(), [self = shared_from_this()] { self->closeSocket(); });
+}
+
+void Session::Drain()
+{
+    asio::dispatch(m_stream.get_executor(), [self = shared_from_this()] {
+        if (self->m_phase != Phase::Writing)
+            self->closeSocket(); // the reply, if one is being prepared, will find no connection
+    });
+}
+
+void Session::closeSocket()
+{
+    m_phase = Phase::Closed;
+    beast::error_code ignored;
+    m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+    m_stream.socket().close(ignored);
+    // The session has ended for the server, even while a reply from the core still holds it.
+    m_shared->Unregister(this);
 }
 
 void Session::readRequest()
 {
+    if (m_phase == Phase::Closed)
+        return;
+    if (m_shared->draining) {
+        closeSocket();
+        return;
+    }
+    m_phase = Phase::Reading;
     m_parser.emplace();
     m_parser->header_limit(kHeaderLimit);
     m_parser->body_limit(HttpServer::kBodyLimit);
-    m_stream.expires_after(HttpServer::kReadTimeout);
+    // The whole request must arrive within the time-out: a client that trickles is dropped.
+    m_stream.expires_after(m_shared->limits.ReadTimeout);
     http::async_read(m_stream, m_buffer, *m_parser,
                      [self = shared_from_this()](beast::error_code error, size_t) { self->onRead(error); });
 }
 
 void Session::onRead(beast::error_code error)
 {
+    if (m_phase == Phase::Closed)
+        return;
     if (error == http::error::end_of_stream || error == beast::error::timeout || error == asio::error::operation_aborted
         || error == asio::error::connection_reset || error == asio::error::eof) {
-        beast::error_code ignored;
-        m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+        closeSocket();
         return; // the session ends with its last reference
     }
     if (error == http::error::body_limit) {
@@ -202,16 +304,18 @@ void Session::onRead(beast::error_code error)
         writeError(http::status::bad_request);
         return;
     }
+    touch();
     auto& message = m_parser->get();
     const std::string_view target(message.target().data(), message.target().size());
     HttpRequest request{std::string(message.method_string()), std::string(target.substr(0, target.find('?'))),
                         std::move(message.body()), m_peer};
     const bool keepAlive = message.keep_alive();
     const bool head = message.method() == http::verb::head;
-    m_stream.expires_never();
+    m_phase = Phase::Handling;
+    m_stream.expires_never(); // the core's answer takes what it takes; the write is timed
     // The reply may come from another thread (the core's); it is written on this session's strand.
     m_handler(request, [self = shared_from_this(), keepAlive, head](HttpReply reply) {
-        if (self->m_listener->m_shared->stopping)
+        if (self->m_shared->stopping)
             return; // the server stopped meanwhile: the reply has nowhere to go
         asio::dispatch(self->m_stream.get_executor(), [self, reply = std::move(reply), keepAlive, head]() mutable {
             self->reply(std::move(reply), keepAlive, head);
@@ -221,6 +325,8 @@ void Session::onRead(beast::error_code error)
 
 void Session::reply(HttpReply reply, bool keepAlive, bool head)
 {
+    if (m_phase == Phase::Closed)
+        return;
     auto response = std::make_shared<http::response<http::string_body>>(static_cast<http::status>(reply.Status), 11);
     response->set(http::field::server, "Quorvane");
     response->set(http::field::content_type, "text/html");
@@ -235,14 +341,24 @@ void Session::reply(HttpReply reply, bool keepAlive, bool head)
         response->body() = std::move(body);
     }
     response->prepare_payload();
+    m_phase = Phase::Writing;
+    // A client that does not read its replies is dropped once the write has waited this long.
+    m_stream.expires_after(m_shared->limits.WriteTimeout);
     http::async_write(m_stream, *response, [self = shared_from_this(), response](beast::error_code error, size_t) {
-        if (!error && response->keep_alive())
-            self->readRequest();
-        else {
-            beast::error_code ignored;
-            self->m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
-        }
+        self->afterWrite(error, response->keep_alive());
     });
+}
+
+void Session::afterWrite(beast::error_code error, bool keepAlive)
+{
+    if (m_phase == Phase::Closed)
+        return;
+    touch();
+    if (!error && keepAlive && !m_shared->draining) {
+        readRequest();
+        return;
+    }
+    closeSocket();
 }
 
 void Session::writeError(http::status status)
@@ -251,9 +367,10 @@ void Session::writeError(http::status status)
     response->set(http::field::server, "Quorvane");
     response->keep_alive(false);
     response->prepare_payload();
-    http::async_write(m_stream, *response, [self = shared_from_this(), response](beast::error_code, size_t) {
-        beast::error_code ignored;
-        self->m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    m_phase = Phase::Writing;
+    m_stream.expires_after(m_shared->limits.WriteTimeout);
+    http::async_write(m_stream, *response, [self = shared_from_this(), response](beast::error_code error, size_t) {
+        self->afterWrite(error, false);
     });
 }
 
@@ -266,9 +383,16 @@ HttpServer::StartError startErrorOf(const beast::error_code& error)
     return HttpServer::StartError::Other;
 }
 
-} // namespace
+} // namespace http_server
 
-HttpServer::HttpServer(HttpHandler handler, int ioThreads) : m_handler(std::move(handler)), m_ioThreads(ioThreads) {}
+using http_server::Listener;
+
+HttpServer::HttpServer(HttpHandler handler, int ioThreads) : HttpServer(std::move(handler), ioThreads, Limits{}) {}
+
+HttpServer::HttpServer(HttpHandler handler, int ioThreads, Limits limits)
+    : m_handler(std::move(handler)), m_ioThreads(ioThreads), m_limits(limits)
+{
+}
 
 HttpServer::~HttpServer()
 {
@@ -278,11 +402,11 @@ HttpServer::~HttpServer()
 HttpServer::StartError HttpServer::Start(std::uint16_t port)
 {
     Stop();
-    auto shared = std::make_shared<Impl>();
+    auto shared = std::make_shared<Impl>(m_limits);
     auto v4 = std::make_shared<Listener>(shared, m_handler);
     if (const auto error = v4->Open(tcp::endpoint(asio::ip::address_v4::any(), port))) {
         v4.reset();
-        return startErrorOf(error);
+        return http_server::startErrorOf(error);
     }
     m_port = v4->Port();
     std::vector<std::shared_ptr<Listener>> listeners{v4};
@@ -302,18 +426,32 @@ HttpServer::StartError HttpServer::Start(std::uint16_t port)
     return StartError::None;
 }
 
+size_t HttpServer::ConnectionCount() const
+{
+    if (!m_impl)
+        return 0;
+    const std::lock_guard lock(m_impl->sessionsMutex);
+    return m_impl->sessions.size();
+}
+
 void HttpServer::Stop()
 {
     if (!m_impl)
         return;
     m_active = false;
+    m_impl->draining = true;
     for (auto& listener : m_impl->listeners)
         std::static_pointer_cast<Listener>(listener)->Close();
     m_impl->work.reset();
-    // Replies under way get a moment to go out; open connections are then cut.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-    while (m_impl->open.load() > 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // Idle connections close now; replies under way get a moment to go out. The wait ends as
+    // soon as the last connection has: no polling, and never for the core thread (a
+    // connection waiting for a form's answer is closed, its answer dropped).
+    for (auto& session : m_impl->LiveSessions())
+        session->Drain();
+    {
+        std::unique_lock lock(m_impl->sessionsMutex);
+        m_impl->sessionsEnded.wait_for(lock, kStopGrace, [this] { return m_impl->sessions.empty(); });
+    }
     m_impl->stopping = true;
     m_impl->io.stop();
     for (auto& thread : m_impl->threads)
@@ -322,13 +460,8 @@ void HttpServer::Stop()
     // Cut what is left and let the aborted operations finish here, so every connection and
     // listener lets go of the shared part. A reply still being prepared by the core thread
     // keeps its connection (and so the loop) until it arrives, and is then dropped.
-    std::vector<std::function<void()>> closers;
-    {
-        const std::lock_guard lock(m_impl->sessionsMutex);
-        closers.swap(m_impl->closeSessions);
-    }
-    for (auto& close : closers)
-        close();
+    for (auto& session : m_impl->LiveSessions())
+        session->CloseNow();
     for (auto& listener : m_impl->listeners)
         std::static_pointer_cast<Listener>(listener)->CloseNow();
     m_impl->io.restart();

@@ -32,13 +32,20 @@ using HttpHandler = std::function<void(const HttpRequest&, HttpRespond)>;
 
 // The built-in web server on Boost.Beast: asynchronous, on a small pool of I/O threads owned
 // by the server, listening on all local addresses (IPv4, and IPv6 where the machine has it).
-// At most 50 connections are served at once, further ones wait in the listen queue of 30;
-// TCP_NODELAY is on; a client that stops sending is dropped after a read time-out, a body
-// over 64 KiB gets 413 and a malformed request 400. The handler must not block: work that
-// needs the core thread is handed over and answered when it is done.
+// TCP_NODELAY is on; a body over 64 KiB gets 413 and a malformed request 400.
 //
-// Thread ownership: Start and Stop are called by the core thread; the handler runs on the
-// I/O threads.
+// No client can hold the server: a connection that takes longer than the read time-out to
+// send a request, or than the write time-out to take a reply, is dropped; at most
+// MaxConnections are open at once, and a connection that arrives when that many are open
+// closes the idlest one (the one that has gone longest without a request or a reply) so it
+// can be served. Each connection has an entry in a registry that is removed when its session
+// ends, so nothing is left behind per connection.
+//
+// The handler must not block: work that needs the core thread is handed over and answered
+// when it is done.
+//
+// Thread ownership: Start, Stop and ConnectionCount are called by the core thread; the handler
+// runs on the I/O threads.
 class HttpServer {
 public:
     enum class StartError { None, PermissionDenied, AddressInUse, Other };
@@ -47,23 +54,38 @@ public:
     static constexpr int kListenQueue = 30;
     static constexpr size_t kBodyLimit = 64 * 1024;
     static constexpr std::chrono::seconds kReadTimeout{5};
+    static constexpr std::chrono::seconds kWriteTimeout{5};
+    // How long Stop lets replies already being written go out before cutting them.
+    static constexpr std::chrono::milliseconds kStopGrace{200};
+
+    struct Limits {
+        int MaxConnections = kMaxConnections;
+        std::chrono::milliseconds ReadTimeout = kReadTimeout;
+        std::chrono::milliseconds WriteTimeout = kWriteTimeout;
+    };
 
     explicit HttpServer(HttpHandler handler, int ioThreads = 2);
+    HttpServer(HttpHandler handler, int ioThreads, Limits limits);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
     StartError Start(std::uint16_t port);
+    // Stops accepting; connections waiting for a request close at once, replies being written
+    // get kStopGrace to go out. Returns as soon as every connection has ended.
     void Stop();
     [[nodiscard]] bool Active() const { return m_active; }
     // The port bound by the last successful Start (useful when it was 0).
     [[nodiscard]] std::uint16_t Port() const { return m_port; }
+    // Entries in the connection registry: the connections open now.
+    [[nodiscard]] size_t ConnectionCount() const;
 
     struct Impl;
 
 private:
     HttpHandler m_handler;
     int m_ioThreads;
+    Limits m_limits;
     std::shared_ptr<Impl> m_impl;
     std::atomic<bool> m_active{false};
     std::uint16_t m_port = 0;
