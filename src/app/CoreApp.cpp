@@ -283,9 +283,9 @@ void CoreApp::RefreshDisplay()
     emit stateChanged();
 }
 
-void CoreApp::LogWebRequest(const std::string& address, const std::string& stamp)
+void CoreApp::LogWebRequest(const std::string& address, const std::string& stamp, std::int64_t count)
 {
-    m_memo.LogWebRequest(address, stamp);
+    m_memo.LogWebRequest(address, stamp, count);
     if (m_reqByWebBox)
         m_connection.WakeAcquisition(); // one more cycle when the thread waits; nothing otherwise
 }

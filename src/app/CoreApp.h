@@ -155,7 +155,8 @@ signals:
 
 private:
     // WebCore: requests handed to the core thread.
-    void LogWebRequest(const std::string& address, const std::string& stamp) override;
+    void LogWebRequest(const std::string& address, const std::string& stamp, std::int64_t count) override;
+    void AddEventLine(const std::string& message) override { m_memo.AddEventLine(message); }
     [[nodiscard]] std::string WebPassword() const override { return m_live.Password; }
     bool ApplyTimerForm(const TimerFormPost& post) override;
     void ApplyOutputs(const std::array<bool, 8>& requested) override;

@@ -11,6 +11,10 @@ namespace quorvane {
 namespace {
 
 constexpr const char* kTimeFormatError = "Time format error, or error in value. Use \"hh.mm.ss\".";
+constexpr const char* kNeedsPassword =
+    "The forms are open only to the local network until a password is set in the settings.";
+constexpr const char* kLogOnlyLocal = "The event log is shown only on the local network.";
+constexpr const char* kLockedOut = "Too many wrong passwords from this address: try again in a minute.";
 
 HttpReply pageReply(std::shared_ptr<const std::string> page, std::string after = {})
 {
@@ -18,6 +22,11 @@ HttpReply pageReply(std::shared_ptr<const std::string> page, std::string after =
     reply.Page = std::move(page);
     reply.Body = std::move(after);
     return reply;
+}
+
+HttpReply refusedReply(int status, const char* text)
+{
+    return HttpReply{.Status = status, .Body = MessageParagraph(text), .Page = {}};
 }
 
 } // namespace
@@ -36,11 +45,7 @@ void RequestDispatcher::Handle(const HttpRequest& request, HttpRespond respond)
         } else if (request.Document == "/DataLog" || request.Document == "/MessageLog") {
             respond({});
         } else {
-            // Stamped now, recorded on the core thread in the order the requests came.
-            const std::string stamp = m_formats.dateTime(m_clock.now());
-            QMetaObject::invokeMethod(
-                m_coreContext, [this, address = request.ClientAddress, stamp] { m_core.LogWebRequest(address, stamp); },
-                Qt::QueuedConnection);
+            queuePageRequest(request.ClientAddress);
             respond(pageReply(m_pages.MainPageText()));
         }
         return;
@@ -49,60 +54,141 @@ void RequestDispatcher::Handle(const HttpRequest& request, HttpRespond respond)
         respond({});
         return;
     }
-    if (request.Method == "POST") {
-        if (request.Body.find("TAON") != std::string::npos)
-            handleTimerForm(request.Body, std::move(respond));
-        else
-            handleCommandForm(request.Body, std::move(respond));
+    if (request.Method != "POST") {
+        respond(HttpReply{.Status = 405, .Body = {}, .Page = {}});
         return;
     }
-    respond(HttpReply{.Status = 405, .Body = {}, .Page = {}});
-}
-
-void RequestDispatcher::handleTimerForm(const std::string& body, HttpRespond respond)
-{
+    // The forms need the core thread; a client that floods them gets 503 instead of a queue.
+    if (m_formsInFlight.fetch_add(1) >= kMaxFormsInFlight) {
+        m_formsInFlight.fetch_sub(1);
+        respond(HttpReply{.Status = 503, .Body = {}, .Page = {}});
+        return;
+    }
+    HttpRespond answer = [this, respond = std::move(respond)](HttpReply reply) {
+        m_formsInFlight.fetch_sub(1);
+        respond(std::move(reply));
+    };
     QMetaObject::invokeMethod(
         m_coreContext,
-        [this, body, respond = std::move(respond)] {
-            const TimerFormPost post = ReadTimerForm(body, m_core.WebPassword());
-            const bool error = post.Authorised && m_core.ApplyTimerForm(post);
-            m_core.RefreshDisplay();
-            respond(pageReply(m_pages.TimerPageText(), error ? MessageParagraph(kTimeFormatError) : std::string()));
-        },
-        Qt::QueuedConnection);
-}
-
-void RequestDispatcher::handleCommandForm(const std::string& body, HttpRespond respond)
-{
-    QMetaObject::invokeMethod(
-        m_coreContext,
-        [this, body, respond = std::move(respond)]() mutable {
-            const CommandFormPost post = ReadCommandForm(body, m_core.WebPassword());
-            auto answer = [this, post, respond = std::move(respond)] {
-                HttpReply reply;
-                if (post.Log) {
-                    for (const std::string& line : m_core.MemoLines())
-                        reply.Body += "<p align=\"left\">" + EscapeHtml(line) + "</p>";
-                } else if (!post.Data) {
-                    reply.Page = m_pages.MainPageText();
-                }
-                // No program is ever launched from the web.
-                if (post.Exe)
-                    reply.Body += MessageParagraph("Command EXE NOT executed");
-                respond(std::move(reply));
-            };
-            if (!post.Authorised) {
-                answer();
+        [this, request, answer = std::move(answer)]() mutable {
+            if (m_guard.Refused(request.ClientAddress, nowMs())) {
+                answer(refusedReply(403, kLockedOut));
                 return;
             }
-            m_core.ApplyOutputs(post.Requested);
-            // The outputs settle before the page is refreshed; the core thread is not held.
-            QTimer::singleShot(kOutputSettleTime, m_coreContext, [this, answer = std::move(answer)] {
-                m_core.RefreshDisplay();
-                answer();
-            });
+            if (IsTimerForm(FormFields(request.Body)))
+                handleTimerForm(request, std::move(answer));
+            else
+                handleCommandForm(request, std::move(answer));
         },
         Qt::QueuedConnection);
+}
+
+void RequestDispatcher::queuePageRequest(const std::string& address)
+{
+    // Stamped now, recorded on the core thread in the order the requests came.
+    if (m_pageRequests.Add(address, m_formats.dateTime(m_clock.now())))
+        QMetaObject::invokeMethod(m_coreContext, [this] { scheduleMemoDrain(); }, Qt::QueuedConnection);
+}
+
+void RequestDispatcher::scheduleMemoDrain()
+{
+    // A lone request is recorded at once; under a flood the queue is taken every kMemoInterval.
+    const auto due = m_lastDrain + kMemoInterval;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= due) {
+        drainPageRequests();
+        return;
+    }
+    QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(due - now), m_coreContext,
+                       [this] { drainPageRequests(); });
+}
+
+void RequestDispatcher::drainPageRequests()
+{
+    m_lastDrain = std::chrono::steady_clock::now();
+    PendingPageRequests::Batch batch = m_pageRequests.Take();
+    for (const auto& entry : batch.Entries)
+        m_core.LogWebRequest(entry.Address, entry.Stamp, entry.Count);
+    if (batch.Unlogged > 0)
+        m_core.AddEventLine(std::to_string(batch.Unlogged)
+                            + " web page requests were not logged: too many client addresses at once.");
+}
+
+PasswordGuard::Millis RequestDispatcher::nowMs() const
+{
+    return PasswordGuard::Millis(m_clock.now().toMSecsSinceEpoch());
+}
+
+RequestDispatcher::Verdict RequestDispatcher::authorise(const std::string& address, const FormFields& form,
+                                                        const char* field)
+{
+    const std::string password = m_core.WebPassword();
+    if (password.empty())
+        return IsLocalNetworkAddress(address) ? Verdict::Authorised : Verdict::NeedsPassword;
+    // One password per request: a form carrying the field twice is a wrong password.
+    if (form.Count(field) == 1 && ConstantTimeEquals(*form.First(field), password)) {
+        m_guard.Succeeded(address);
+        return Verdict::Authorised;
+    }
+    if (m_guard.Failed(address, nowMs()))
+        m_core.AddEventLine("Web forms from " + address + " are refused for a minute after "
+                            + std::to_string(PasswordGuard::kAllowedFailures) + " wrong passwords.");
+    return Verdict::WrongPassword;
+}
+
+void RequestDispatcher::handleTimerForm(const HttpRequest& request, HttpRespond respond)
+{
+    const FormFields form(request.Body);
+    const Verdict verdict = authorise(request.ClientAddress, form, "T2");
+    bool error = false;
+    if (verdict == Verdict::Authorised) {
+        error = m_core.ApplyTimerForm(ReadTimerForm(form));
+        m_core.AddEventLine("Timer set-up changed from the web by " + request.ClientAddress + ".");
+    }
+    m_core.RefreshDisplay();
+    std::string after = error ? MessageParagraph(kTimeFormatError) : std::string();
+    if (verdict == Verdict::NeedsPassword)
+        after += MessageParagraph(kNeedsPassword);
+    respond(pageReply(m_pages.TimerPageText(), std::move(after)));
+}
+
+void RequestDispatcher::handleCommandForm(const HttpRequest& request, HttpRespond respond)
+{
+    using Word = CommandFormPost::Word;
+    const FormFields form(request.Body);
+    const CommandFormPost post = ReadCommandForm(form);
+    // A command word in T1 asks for a reply, not for the outputs, and is no password attempt.
+    const Verdict verdict =
+        post.Command == Word::None ? authorise(request.ClientAddress, form, "T1") : Verdict::NotOffered;
+    const bool showLog = post.Command == Word::Log && IsLocalNetworkAddress(request.ClientAddress);
+    auto answer = [this, post, showLog, verdict, respond = std::move(respond)] {
+        HttpReply reply;
+        if (showLog) {
+            for (const std::string& line : m_core.MemoLines())
+                reply.Body += "<p align=\"left\">" + EscapeHtml(line) + "</p>";
+        } else if (post.Command != Word::Data) {
+            reply.Page = m_pages.MainPageText();
+            if (post.Command == Word::Log)
+                reply.Body += MessageParagraph(kLogOnlyLocal);
+            else if (verdict == Verdict::NeedsPassword)
+                reply.Body += MessageParagraph(kNeedsPassword);
+        }
+        // No program is ever launched from the web.
+        if (post.Command == Word::Exe)
+            reply.Body += MessageParagraph("Command EXE NOT executed");
+        respond(std::move(reply));
+    };
+    if (verdict != Verdict::Authorised) {
+        answer();
+        return;
+    }
+    m_core.ApplyOutputs(post.Requested);
+    m_core.AddEventLine("Outputs switched from the web by " + request.ClientAddress + ".");
+    // The outputs settle before the page is refreshed; the core thread is not held.
+    QTimer::singleShot(kOutputSettleTime, m_coreContext, [this, answer = std::move(answer)] {
+        m_core.RefreshDisplay();
+        answer();
+    });
 }
 
 } // namespace quorvane

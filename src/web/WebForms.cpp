@@ -8,27 +8,19 @@ namespace quorvane {
 
 namespace {
 
-constexpr std::array<const char*, 4> kEnableBoxes = {"C1TA=ON", "C2TB=ON", "C3TC=ON", "C4TD=ON"};
+constexpr std::array<const char*, 4> kEnableBoxes = {"C1TA", "C2TB", "C3TC", "C4TD"};
 constexpr std::array<const char*, 4> kOnFields = {"TAON", "TBON", "TCON", "TDON"};
 constexpr std::array<const char*, 4> kOffFields = {"TAOFF", "TBOFF", "TCOFF", "TDOFF"};
-constexpr size_t kTimeFieldLength = 8;
 
-bool contains(const std::string& body, const std::string& text)
+int hexDigit(char c)
 {
-    return body.find(text) != std::string::npos;
-}
-
-// The 8 characters after the field's name and its "=", with a final "&" read as a blank.
-std::optional<std::string> fieldText(const std::string& body, const char* name)
-{
-    const auto at = body.find(name);
-    if (at == std::string::npos)
-        return std::nullopt;
-    const size_t start = at + std::char_traits<char>::length(name) + 1; // past the "="
-    std::string text = start <= body.size() ? body.substr(start, kTimeFieldLength) : std::string();
-    if (!text.empty() && text.back() == '&')
-        text.back() = ' ';
-    return text;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 // hh.mm.ss with dots; trailing blanks allowed; one-digit hours accepted ("9.30.00").
@@ -61,16 +53,68 @@ std::optional<QTime> readTime(const std::optional<std::string>& text)
 
 } // namespace
 
-TimerFormPost ReadTimerForm(const std::string& body, const std::string& password)
+std::string DecodeFormText(std::string_view text)
+{
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '+') {
+            decoded += ' ';
+        } else if (c == '%' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 && hexDigit(text[i + 2]) >= 0) {
+            decoded += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            decoded += c;
+        }
+    }
+    return decoded;
+}
+
+FormFields::FormFields(std::string_view body)
+{
+    while (!body.empty()) {
+        const size_t end = body.find('&');
+        const std::string_view field = body.substr(0, end);
+        if (!field.empty()) {
+            const size_t equals = field.find('=');
+            m_fields.emplace_back(DecodeFormText(field.substr(0, equals)),
+                                  equals == std::string_view::npos ? std::string() : DecodeFormText(field.substr(equals + 1)));
+        }
+        if (end == std::string_view::npos)
+            break;
+        body.remove_prefix(end + 1);
+    }
+}
+
+size_t FormFields::Count(std::string_view name) const
+{
+    size_t count = 0;
+    for (const auto& field : m_fields)
+        count += field.first == name ? 1 : 0;
+    return count;
+}
+
+std::optional<std::string> FormFields::First(std::string_view name) const
+{
+    for (const auto& field : m_fields)
+        if (field.first == name)
+            return field.second;
+    return std::nullopt;
+}
+
+bool IsTimerForm(const FormFields& form)
+{
+    return form.Count("TAON") > 0;
+}
+
+TimerFormPost ReadTimerForm(const FormFields& form)
 {
     TimerFormPost post;
-    post.Authorised = contains(body, "T2=" + password);
-    if (!post.Authorised)
-        return post;
     for (size_t timer = 0; timer < 4; ++timer) {
-        post.Enabled[timer] = contains(body, kEnableBoxes[timer]);
-        const auto onText = fieldText(body, kOnFields[timer]);
-        const auto offText = fieldText(body, kOffFields[timer]);
+        post.Enabled[timer] = form.First(kEnableBoxes[timer]) == "ON";
+        const auto onText = form.First(kOnFields[timer]);
+        const auto offText = form.First(kOffFields[timer]);
         if (!onText && !offText)
             continue;
         const auto on = readTime(onText);
@@ -80,15 +124,20 @@ TimerFormPost ReadTimerForm(const std::string& body, const std::string& password
     return post;
 }
 
-CommandFormPost ReadCommandForm(const std::string& body, const std::string& password)
+CommandFormPost ReadCommandForm(const FormFields& form)
 {
     CommandFormPost post;
     for (size_t output = 0; output < post.Requested.size(); ++output)
-        post.Requested[output] = contains(body, "C" + std::to_string(output + 1) + "=ON");
-    post.Authorised = contains(body, "T1=" + password);
-    post.Log = contains(body, "T1=log");
-    post.Data = contains(body, "T1=data");
-    post.Exe = contains(body, "T1=exe");
+        post.Requested[output] = form.First("C" + std::to_string(output + 1)) == "ON";
+    if (form.Count("T1") == 1) {
+        const std::string word = *form.First("T1");
+        if (word == "log")
+            post.Command = CommandFormPost::Word::Log;
+        else if (word == "data")
+            post.Command = CommandFormPost::Word::Data;
+        else if (word == "exe")
+            post.Command = CommandFormPost::Word::Exe;
+    }
     return post;
 }
 

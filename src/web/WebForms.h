@@ -5,33 +5,53 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace quorvane {
 
 struct TDati;
 
-// The Timer set-up form as posted, read the way the page has always read it: the raw,
-// still URL-encoded body searched as plain text.
+// A posted form body (application/x-www-form-urlencoded) read into its fields, names and
+// values decoded ("+" is a blank, "%XX" a byte; a "%" not followed by two hex digits stays as
+// it is). Fields are compared by their whole decoded name, never searched for in the raw body.
+class FormFields {
+public:
+    explicit FormFields(std::string_view body);
+
+    [[nodiscard]] size_t Count(std::string_view name) const;
+    // The value of the first field of that name.
+    [[nodiscard]] std::optional<std::string> First(std::string_view name) const;
+
+private:
+    std::vector<std::pair<std::string, std::string>> m_fields;
+};
+
+// "+" read as a blank, "%XX" as the byte XX.
+[[nodiscard]] std::string DecodeFormText(std::string_view text);
+
+// The Timer set-up form: posted by the Timer page, recognised by its field TAON.
+[[nodiscard]] bool IsTimerForm(const FormFields& form);
+
 struct TimerFormPost {
-    bool Authorised = false;              // "T2=" followed by the password
-    std::array<bool, 4> Enabled{};        // C1TA..C4TD "=ON", timers A..D
-    // Per timer: nothing when neither field is in the body; otherwise both times, or no
+    std::array<bool, 4> Enabled{}; // C1TA..C4TD = "ON", timers A..D
+    // Per timer: nothing when neither of its fields was posted; otherwise both times, or no
     // value when either is not a valid hh.mm.ss.
     std::array<std::optional<std::optional<std::pair<QTime, QTime>>>, 4> Times;
 };
 
-[[nodiscard]] TimerFormPost ReadTimerForm(const std::string& body, const std::string& password);
+[[nodiscard]] TimerFormPost ReadTimerForm(const FormFields& form);
 
-// The command form: eight output switches, the password, the command words.
+// The command form: eight output switches and the field T1, which holds the password or one
+// of the command words.
 struct CommandFormPost {
-    std::array<bool, 8> Requested{}; // "C1=ON" .. "C8=ON"
-    bool Authorised = false;         // "T1=" followed by the password
-    bool Log = false;                // "T1=log" (also "T1=logout")
-    bool Data = false;               // "T1=data"
-    bool Exe = false;                // "T1=exe"
+    enum class Word { None, Log, Data, Exe };
+    std::array<bool, 8> Requested{}; // C1 .. C8 = "ON"
+    Word Command = Word::None;       // T1 is exactly "log", "data" or "exe"
 };
 
-[[nodiscard]] CommandFormPost ReadCommandForm(const std::string& body, const std::string& password);
+[[nodiscard]] CommandFormPost ReadCommandForm(const FormFields& form);
 
 // True when one of timers A..D is enabled and drives output n (0..7), in the order A..D.
 [[nodiscard]] bool IsTimerBoundOutput(int output, const TDati& settings);

@@ -1,7 +1,10 @@
 // The request dispatcher through a real HTTP client against the core's running web server.
 #include "WebCoreFixture.h"
 
+#include "core/LocaleFormats.h"
+#include "web/RequestDispatcher.h"
 #include "web/WebForms.h"
+#include "web/WebPages.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -65,12 +68,28 @@ TEST_F(Dispatch, WebRequestLinesStayFastWithAHundredThousandLines)
 TEST_F(Dispatch, CommandWordsAndTheLogReply)
 {
     core->Memo().AddEventLine("<script>alert(1)</script> & more");
-    const auto log = Http(url("/"), "POST", "C1=ON&T1=logout");
-    EXPECT_EQ(log.Body, "<p align=\"left\">[06/01/26 12:00:00] &lt;script&gt;alert(1)&lt;/script&gt; &amp; more </p>");
-    EXPECT_EQ(Http(url("/"), "POST", "T1=data2").Body, "");
-    EXPECT_EQ(Http(url("/"), "POST", "T1=exe").Body,
-              *core->Pages().MainPageText() + "<p align=\"left\"> Command EXE NOT executed </p>");
-    EXPECT_EQ(core->Memo().Lines().size(), 1u); // form posts are not logged as page requests
+    const struct {
+        const char* body;
+        bool page; // the main page comes first
+        std::string after;
+    } cases[] = {
+        {"C1=ON&T1=log", false,
+         "<p align=\"left\">[06/01/26 12:00:00] &lt;script&gt;alert(1)&lt;/script&gt; &amp; more </p>"},
+        {"T1=data", false, ""},
+        {"T1=exe", true, "<p align=\"left\"> Command EXE NOT executed </p>"},
+        // Only the whole word is a command.
+        {"T1=logout", true, ""},
+        {"T1=data2", true, ""},
+    };
+    for (const auto& c : cases) {
+        const auto reply = Http(url("/"), "POST", c.body);
+        EXPECT_EQ(reply.Body, (c.page ? *core->Pages().MainPageText() : std::string()) + c.after) << c.body;
+    }
+    // Form posts are not logged as page requests, and a command word switches no output.
+    EXPECT_EQ(messages(), (std::vector<std::string>{"<script>alert(1)</script> & more",
+                                                    "Outputs switched from the web by 127.0.0.1.",
+                                                    "Outputs switched from the web by 127.0.0.1."}));
+    EXPECT_EQ(core->Outputs(), (std::array<bool, 8>{}));
 }
 
 TEST_F(Dispatch, OutputsChangeOnlyWithThePasswordAndNeverForTimerBoundOutputs)
@@ -79,11 +98,36 @@ TEST_F(Dispatch, OutputsChangeOnlyWithThePasswordAndNeverForTimerBoundOutputs)
     core->LiveDati().TimerEnabled[1] = true;
     core->LiveDati().TimerInput[1] = 2; // timer B drives output 3 (C3)
     Http(url("/"), "POST", "C1=ON&C3=ON&T1=wrong");
+    Http(url("/"), "POST", "C1=ON&C3=ON&T1=pwpw");
+    Http(url("/"), "POST", "C1=ON&C3=ON&T1=wrong&T1=pw"); // one password per request
     EXPECT_EQ(core->Outputs(), (std::array<bool, 8>{}));
+    EXPECT_TRUE(messages().empty());
     Http(url("/"), "POST", "C1=ON&C3=ON&C8=ON&T1=pw&B1=Submit");
     EXPECT_EQ(core->Outputs(), (std::array<bool, 8>{true, false, false, false, false, false, false, true}));
+    EXPECT_EQ(messages(), std::vector<std::string>{"Outputs switched from the web by 127.0.0.1."});
     EXPECT_TRUE(IsTimerBoundOutput(2, core->LiveDati()));
     EXPECT_FALSE(IsTimerBoundOutput(0, core->LiveDati()));
+}
+
+TEST_F(Dispatch, WrongPasswordsLockAnAddressOutForAMinute)
+{
+    core->LiveDati().Password = "secret123";
+    const std::string right = "C1TA=ON&TAON=07.00.00&TAOFF=19.00.00&T2=secret123&B1=Submit";
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Http(url("/Timer"), "POST", "C1TA=ON&TAON=07.00.00&TAOFF=19.00.00&T2=guess" + std::to_string(i)).Status,
+                  200);
+    const auto refused = Http(url("/Timer"), "POST", right);
+    EXPECT_EQ(refused.Status, 403);
+    EXPECT_EQ(Http(url("/"), "POST", "C1=ON&T1=secret123").Status, 403);
+    EXPECT_EQ(Http(url("/Timer")).Status, 200); // the pages are still served
+    EXPECT_FALSE(core->LiveDati().TimerEnabled[0]);
+    EXPECT_EQ(messages(),
+              std::vector<std::string>{"Web forms from 127.0.0.1 are refused for a minute after 5 wrong passwords."});
+
+    clock.advance(std::chrono::seconds(61));
+    EXPECT_EQ(Http(url("/Timer"), "POST", right).Status, 200);
+    EXPECT_TRUE(core->LiveDati().TimerEnabled[0]);
+    EXPECT_EQ(messages().back(), "Timer set-up changed from the web by 127.0.0.1.");
 }
 
 TEST_F(Dispatch, BadInputGetsABoundedAnswer)
@@ -131,27 +175,36 @@ TEST_F(Dispatch, TimerFormPosts)
         const char* name;
         std::string password; // configured
         std::string body;
+        bool authorised;
         bool saved;           // the settings file was written
         bool error;           // the message follows the page
         QTime aOn, bOn;       // expected afterwards (00:00 when unchanged)
     } cases[] = {
         // A browser posts every field; the empty ones of timers B to D fail and bring the message.
-        {"default empty password", "", timerBody("", "9.30.00", "19.00.00"), true, true, {9, 30}, {}},
-        {"password with more after it", "pw", timerBody("pwXYZ", "07.00.00", "19.00.00"), true, true, {7, 0}, {}},
-        {"only timer A's fields posted", "", "C1TA=ON&TAON=07.00.00&TAOFF=19.00.00&T2=", true, false, {7, 0}, {}},
-        {"a wrong password changes nothing", "pw", timerBody("nope", "07.00.00", "19.00.00"), false, false, {}, {}},
-        {"a blank in the password never matches", "p w", timerBody("p+w", "07.00.00", "19.00.00"), false, false, {}, {}},
-        {"an ampersand never matches", "p&w", timerBody("p%26w", "07.00.00", "19.00.00"), false, false, {}, {}},
-        {"an equals sign never matches", "p=w", timerBody("p%3Dw", "07.00.00", "19.00.00"), false, false, {}, {}},
-        {"a plus never matches", "p+w", timerBody("p%2Bw", "07.00.00", "19.00.00"), false, false, {}, {}},
-        {"a percent never matches", "p%w", timerBody("p%25w", "07.00.00", "19.00.00"), false, false, {}, {}},
-        {"9.30 is too short", "", timerBody("", "9.30", "19.00.00"), false, true, {}, {}},
-        {"colons arrive encoded", "", timerBody("", "12%3A30%3A00", "19.00.00"), false, true, {}, {}},
-        {"all fields empty", "", timerBody("", "", "", "", "", "C1TA=ON&C2TB=ON&"), false, true, {}, {}},
-        {"B valid, A empty", "", timerBody("", "", "", "06.15.00", "22.00.00"), true, true, {}, {6, 15}},
+        {"default empty password", "", timerBody("", "9.30.00", "19.00.00"), true, true, true, {9, 30}, {}},
+        {"only timer A's fields posted", "", "C1TA=ON&TAON=07.00.00&TAOFF=19.00.00&T2=", true, true, false, {7, 0}, {}},
+        {"a wrong password changes nothing", "pw", timerBody("nope", "07.00.00", "19.00.00"), false, false, false, {}, {}},
+        // The password is the whole decoded field, given once.
+        {"the password with more after it", "secret123", timerBody("secret123XYZ", "07.00.00", "19.00.00"), false,
+         false, false, {}, {}},
+        {"the password inside another field", "secret123",
+         "B1=zzT2=secret123&C1TA=ON&TAON=07.00.00&TAOFF=19.00.00&T2=x", false, false, false, {}, {}},
+        {"several guesses in one body", "secret123",
+         "C1TA=ON&TAON=07.00.00&TAOFF=19.00.00&T2=a&T2=b&T2=secret123&T2=c", false, false, false, {}, {}},
+        {"a blank", "p w", timerBody("p+w", "07.00.00", "19.00.00"), true, true, true, {7, 0}, {}},
+        {"an ampersand", "p&w", timerBody("p%26w", "07.00.00", "19.00.00"), true, true, true, {7, 0}, {}},
+        {"an equals sign", "p=w", timerBody("p%3Dw", "07.00.00", "19.00.00"), true, true, true, {7, 0}, {}},
+        {"a plus", "p+w", timerBody("p%2Bw", "07.00.00", "19.00.00"), true, true, true, {7, 0}, {}},
+        {"a percent", "p%w", timerBody("p%25w", "07.00.00", "19.00.00"), true, true, true, {7, 0}, {}},
+        {"9.30 is too short", "", timerBody("", "9.30", "19.00.00"), true, false, true, {}, {}},
+        {"colons arrive encoded", "", timerBody("", "12%3A30%3A00", "19.00.00"), true, false, true, {}, {}},
+        {"all fields empty", "", timerBody("", "", "", "", "", "C1TA=ON&C2TB=ON&"), true, false, true, {}, {}},
+        {"B valid, A empty", "", timerBody("", "", "", "06.15.00", "22.00.00"), true, true, true, {}, {6, 15}},
     };
     for (const auto& c : cases) {
         ::unlink(settingsPath.c_str());
+        core->Memo().Clear();
+        clock.advance(std::chrono::minutes(2)); // no case's wrong password counts towards a lockout
         for (size_t timer = 0; timer < 4; ++timer) {
             core->LiveDati().TimeOn[timer] = QDateTime(QDate(2026, 6, 1), QTime(0, 0));
             core->LiveDati().TimerEnabled[timer] = false;
@@ -164,8 +217,158 @@ TEST_F(Dispatch, TimerFormPosts)
         EXPECT_EQ(QFileInfo::exists(QString::fromStdString(settingsPath)), c.saved) << c.name;
         EXPECT_EQ(core->LiveDati().TimeOn[0].time(), c.aOn.isValid() ? c.aOn : QTime(0, 0)) << c.name;
         EXPECT_EQ(core->LiveDati().TimeOn[1].time(), c.bOn.isValid() ? c.bOn : QTime(0, 0)) << c.name;
-        const bool authorised = c.body.find("T2=" + c.password) != std::string::npos;
-        EXPECT_EQ(core->LiveDati().TimerEnabled[0], authorised) << c.name;
+        EXPECT_EQ(core->LiveDati().TimerEnabled[0], c.authorised) << c.name;
+        EXPECT_EQ(messages(), c.authorised ? std::vector<std::string>{"Timer set-up changed from the web by 127.0.0.1."}
+                                           : std::vector<std::string>{})
+            << c.name;
     }
     EXPECT_NE(settingsFile().find("Time B ON=06:15:00"), std::string::npos);
+}
+
+namespace {
+
+// The dispatcher on its own, with a core that records what it is asked to do: requests from
+// any client address, and the core thread (this one) held still while they pile up.
+class FakeWebCore final : public WebCore {
+public:
+    struct Logged {
+        std::string Address;
+        std::string Stamp;
+        std::int64_t Count;
+    };
+    void RefreshDisplay() override {}
+    void LogWebRequest(const std::string& address, const std::string& stamp, std::int64_t count) override
+    {
+        logged.push_back({address, stamp, count});
+    }
+    void AddEventLine(const std::string& message) override { lines.push_back(message); }
+    [[nodiscard]] std::string WebPassword() const override { return password; }
+    bool ApplyTimerForm(const TimerFormPost&) override
+    {
+        ++timerForms;
+        return false;
+    }
+    void ApplyOutputs(const std::array<bool, 8>&) override { ++outputCommands; }
+    [[nodiscard]] std::vector<std::string> MemoLines() const override { return {"a memo line"}; }
+
+    std::string password;
+    std::vector<Logged> logged;
+    std::vector<std::string> lines;
+    int timerForms = 0;
+    int outputCommands = 0;
+};
+
+class DispatcherAlone : public ::testing::Test {
+protected:
+    // Hands the request over as the server would; the reply, once there is one.
+    std::shared_ptr<std::optional<HttpReply>> send(const std::string& method, const std::string& body,
+                                                   const std::string& address)
+    {
+        auto reply = std::make_shared<std::optional<HttpReply>>();
+        dispatcher.Handle(HttpRequest{method, "/", body, address}, [reply](HttpReply r) { *reply = std::move(r); });
+        return reply;
+    }
+    HttpReply answer(const std::string& method, const std::string& body, const std::string& address)
+    {
+        const auto reply = send(method, body, address);
+        EXPECT_TRUE(fakes::PumpUntil([&] { return reply->has_value(); }));
+        return reply->value_or(HttpReply{});
+    }
+
+    FakeWebCore core;
+    WebPages pages;
+    ManualClock clock{QDateTime(QDate(2026, 6, 1), QTime(12, 0, 0))};
+    LocaleFormats formats{"C"};
+    QObject coreContext;
+    RequestDispatcher dispatcher{core, pages, clock, formats, &coreContext};
+};
+
+const std::string kTimerForm = "C1TA=ON&TAON=07.00.00&TAOFF=19.00.00&T2=";
+
+} // namespace
+
+TEST_F(DispatcherAlone, WithoutAPasswordOnlyTheLocalNetworkMayUseTheForms)
+{
+    const std::string& page = *pages.MainPageText();
+    const std::string needsPassword =
+        "<p align=\"left\"> The forms are open only to the local network until a password is set in the settings. </p>";
+    const struct {
+        const char* address;
+        std::string password;
+        std::string body;
+        bool applied;
+        std::string after; // what follows the page
+    } cases[] = {
+        {"192.168.1.20", "", kTimerForm, true, ""},
+        {"fd00::7", "", kTimerForm, true, ""},
+        {"203.0.113.7", "", kTimerForm, false, needsPassword},
+        {"2001:db8::7", "", kTimerForm + "anything", false, needsPassword},
+        {"203.0.113.7", "sun", kTimerForm + "sun", true, ""},
+        {"203.0.113.7", "", "C1=ON&T1=", false, needsPassword},
+        {"203.0.113.7", "sun", "C1=ON&T1=sun", true, ""},
+        {"10.0.0.3", "", "C1=ON&T1=", true, ""},
+    };
+    for (const auto& c : cases) {
+        core = FakeWebCore{};
+        core.password = c.password;
+        const HttpReply reply = answer("POST", c.body, c.address);
+        const bool timerForm = c.body.starts_with("C1TA");
+        EXPECT_EQ(timerForm ? core.timerForms : core.outputCommands, c.applied ? 1 : 0) << c.address << " " << c.body;
+        EXPECT_EQ(*reply.Page, timerForm ? *pages.TimerPageText() : page) << c.address;
+        EXPECT_EQ(reply.Body, c.after) << c.address << " " << c.body;
+        const std::string named = timerForm ? "Timer set-up changed from the web by " : "Outputs switched from the web by ";
+        EXPECT_EQ(core.lines, c.applied ? std::vector<std::string>{named + c.address + "."} : std::vector<std::string>{})
+            << c.address;
+    }
+}
+
+TEST_F(DispatcherAlone, TheEventLogIsShownOnlyOnTheLocalNetwork)
+{
+    EXPECT_EQ(answer("POST", "T1=log", "127.0.0.1").Body, "<p align=\"left\">a memo line</p>");
+    EXPECT_EQ(answer("POST", "T1=log", "192.168.0.4").Body, "<p align=\"left\">a memo line</p>");
+    core.password = "sun";
+    for (const char* body : {"T1=log", "T1=log&T2=sun"}) {
+        const HttpReply remote = answer("POST", body, "198.51.100.1");
+        EXPECT_EQ(*remote.Page, *pages.MainPageText()) << body;
+        EXPECT_EQ(remote.Body, "<p align=\"left\"> The event log is shown only on the local network. </p>") << body;
+    }
+    EXPECT_EQ(core.outputCommands, 0);
+}
+
+TEST_F(DispatcherAlone, PageRequestsReachTheCoreCoalescedAndBounded)
+{
+    // The core thread is busy: nothing is taken while the requests come.
+    for (int i = 0; i < 10000; ++i)
+        EXPECT_TRUE(send("GET", "", "10.0.0.1")->has_value());
+    clock.advance(std::chrono::seconds(1));
+    constexpr int kOthers = 1500;
+    for (int i = 0; i < kOthers; ++i)
+        send("GET", "", "10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+    send("GET", "", "10.0.0.1");
+
+    EXPECT_TRUE(fakes::PumpUntil([&] { return !core.lines.empty(); }));
+    // One entry per address, in the order of each address's last request.
+    ASSERT_EQ(core.logged.size(), PendingPageRequests::kMaxAddresses);
+    EXPECT_EQ(core.logged.front().Address, "10.1.0.0");
+    EXPECT_EQ(core.logged.back().Address, "10.0.0.1");
+    EXPECT_EQ(core.logged.back().Count, 10001);
+    EXPECT_EQ(core.logged.back().Stamp, "06/01/26 12:00:01");
+    EXPECT_EQ(core.lines, std::vector<std::string>{
+                              std::to_string(kOthers - PendingPageRequests::kMaxAddresses + 1)
+                              + " web page requests were not logged: too many client addresses at once."});
+}
+
+TEST_F(DispatcherAlone, AFloodOfFormsIsTurnedAwayInsteadOfQueued)
+{
+    std::vector<std::shared_ptr<std::optional<HttpReply>>> replies;
+    for (int i = 0; i < RequestDispatcher::kMaxFormsInFlight; ++i)
+        replies.push_back(send("POST", kTimerForm, "127.0.0.1"));
+    const auto turnedAway = send("POST", kTimerForm, "127.0.0.1");
+    ASSERT_TRUE(turnedAway->has_value()); // at once, without the core
+    EXPECT_EQ((*turnedAway)->Status, 503);
+    EXPECT_TRUE(fakes::PumpUntil([&] {
+        return std::all_of(replies.begin(), replies.end(), [](const auto& reply) { return reply->has_value(); });
+    }));
+    EXPECT_EQ(core.timerForms, RequestDispatcher::kMaxFormsInFlight);
+    EXPECT_EQ(answer("POST", kTimerForm, "127.0.0.1").Status, 200); // room again
 }

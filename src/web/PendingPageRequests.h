@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace quorvane {
+
+// Main-page requests on their way from the server's threads to the memo on the core thread.
+// One entry per client address, holding how many requests it made and the stamp of the last,
+// kept in the order of each address's last request: applying the entries in order leaves the
+// memo exactly as applying every request one by one would. So a flood from one address is one
+// entry, whatever its size, and the queue never holds more than kMaxAddresses entries; requests
+// from further addresses while it is full are only counted.
+//
+// Thread-safe: Add from any thread, Take on the core thread.
+class PendingPageRequests {
+public:
+    static constexpr size_t kMaxAddresses = 1024;
+
+    struct Entry {
+        std::string Address;
+        std::string Stamp; // of the address's last request
+        std::int64_t Count = 0;
+    };
+    struct Batch {
+        std::vector<Entry> Entries;
+        std::int64_t Unlogged = 0; // requests that found the queue full
+    };
+
+    // True when the queue was empty, so the caller must have it taken.
+    bool Add(const std::string& address, std::string stamp);
+    Batch Take();
+
+private:
+    std::mutex m_mutex;
+    std::list<Entry> m_order;                                             // guarded by m_mutex
+    std::unordered_map<std::string, std::list<Entry>::iterator> m_byAddress; // guarded by m_mutex
+    std::int64_t m_unlogged = 0;                                          // guarded by m_mutex
+};
+
+} // namespace quorvane
