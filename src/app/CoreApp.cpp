@@ -61,8 +61,10 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     , m_outbox(m_options.Outbox != nullptr ? *m_options.Outbox : static_cast<MailOutbox&>(m_mail))
     , m_events(m_record, m_live, m_memo, m_outbox, m_pages)
     , m_dayChange(m_live, m_logs, m_computed, m_display, m_memo, m_record, m_outbox, m_formats)
-    , m_supervisor(clock, m_formats, m_live, m_requests, m_connection, m_memo, m_dayChange, m_events)
-    , m_sampler(clock, m_formats, m_live, m_display, m_logs, m_timer1, m_timer3, m_supervisor.DayReference())
+    , m_progress(clock, m_logs, m_memo)
+    , m_supervisor(clock, m_formats, m_live, m_requests, m_connection, m_memo, m_dayChange, m_events, m_progress)
+    , m_sampler(clock, m_formats, m_live, m_display, m_logs, m_progress, m_timer1, m_timer3,
+                m_supervisor.DayReference())
     , m_dispatcher(*this, m_pages, clock, m_formats, this)
     , m_server([this](const HttpRequest& request, HttpRespond respond) { m_dispatcher.Handle(request, std::move(respond)); },
                m_options.HttpThreads)

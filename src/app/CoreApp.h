@@ -19,6 +19,7 @@
 #include "monitor/DayChange.h"
 #include "monitor/EnergyFlowEvents.h"
 #include "monitor/LogSampler.h"
+#include "monitor/ProgressSaver.h"
 #include "monitor/Supervisor.h"
 #include "records/LogBook.h"
 #include "web/HttpServer.h"
@@ -191,6 +192,7 @@ private:
     WebPages m_pages;
     EnergyFlowEvents m_events;
     DayChange m_dayChange;
+    ProgressSaver m_progress;
     Supervisor m_supervisor;
     LogSampler m_sampler;
     RequestDispatcher m_dispatcher;

@@ -5,15 +5,16 @@
 #include "core/CoreTimer.h"
 #include "core/DisplayTexts.h"
 #include "core/LocaleFormats.h"
+#include "monitor/ProgressSaver.h"
 #include "records/LogBook.h"
 
 namespace quorvane {
 
 LogSampler::LogSampler(const Clock& clock, const LocaleFormats& formats, const TDati& settings,
-                       const DisplayTexts& display, LogBook& logs, CoreTimer& timer1, CoreTimer& timer3,
-                       const QDateTime& dayReference)
-    : m_clock(clock), m_formats(formats), m_settings(settings), m_display(display), m_logs(logs), m_timer1(timer1),
-      m_timer3(timer3), m_dayReference(dayReference)
+                       const DisplayTexts& display, LogBook& logs, ProgressSaver& progress, CoreTimer& timer1,
+                       CoreTimer& timer3, const QDateTime& dayReference)
+    : m_clock(clock), m_formats(formats), m_settings(settings), m_display(display), m_logs(logs),
+      m_progress(progress), m_timer1(timer1), m_timer3(timer3), m_dayReference(dayReference)
 {
 }
 
@@ -36,6 +37,7 @@ QDateTime LogSampler::SampleLogRow()
     m_logs.ComputedList().AddRow(computed);
 
     m_logs.AppendSampledRows(m_dayReference.date());
+    m_progress.Save(m_dayReference.date());
     return now;
 }
 

@@ -10,19 +10,21 @@ class Clock;
 class CoreTimer;
 class LocaleFormats;
 class LogBook;
+class ProgressSaver;
 struct DisplayTexts;
 struct TDati;
 
 // Samples what the window shows into the day's two lists, one row each, at the log interval,
-// and puts each row on disk at once while its log is enabled, so a power cut loses nothing
-// already sampled.
+// and puts each row on disk at once while its log is enabled, with the day's energies and the
+// totals, so a power cut loses nothing already sampled.
 // Thread ownership: the core thread.
 class LogSampler {
 public:
     // `dayReference` is the supervisor's current day: the day the lists (and their files)
     // belong to until the day change closes it, also for a row sampled just after midnight.
     LogSampler(const Clock& clock, const LocaleFormats& formats, const TDati& settings, const DisplayTexts& display,
-               LogBook& logs, CoreTimer& timer1, CoreTimer& timer3, const QDateTime& dayReference);
+               LogBook& logs, ProgressSaver& progress, CoreTimer& timer1, CoreTimer& timer3,
+               const QDateTime& dayReference);
 
     // One row into each day list, unless the values are read only on web request.
     QDateTime SampleLogRow();
@@ -41,6 +43,7 @@ private:
     const TDati& m_settings;
     const DisplayTexts& m_display;
     LogBook& m_logs;
+    ProgressSaver& m_progress;
     CoreTimer& m_timer1;
     CoreTimer& m_timer3;
     const QDateTime& m_dayReference;

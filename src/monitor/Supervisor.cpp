@@ -8,6 +8,7 @@
 #include "inverter/OutputRequests.h"
 #include "monitor/DayChange.h"
 #include "monitor/EnergyFlowEvents.h"
+#include "monitor/ProgressSaver.h"
 
 namespace quorvane {
 
@@ -19,7 +20,8 @@ constexpr size_t kTimerB = 1;
 } // namespace
 
 Supervisor::Supervisor(const Clock& clock, const LocaleFormats& formats, TDati& settings, OutputRequests& requests,
-                       ConnectionManager& connection, EventMemo& memo, DayChange& dayChange, EnergyFlowEvents& events)
+                       ConnectionManager& connection, EventMemo& memo, DayChange& dayChange, EnergyFlowEvents& events,
+                       ProgressSaver& progress)
     : m_clock(clock)
     , m_formats(formats)
     , m_settings(settings)
@@ -28,6 +30,7 @@ Supervisor::Supervisor(const Clock& clock, const LocaleFormats& formats, TDati& 
     , m_memo(memo)
     , m_dayChange(dayChange)
     , m_events(events)
+    , m_progress(progress)
 {
     // The first tick compares with the moment the program started.
     const QDateTime now = clock.now();
@@ -73,6 +76,9 @@ void Supervisor::TimerTimer()
     // 8.-9. Events; the cycle count this tick saw.
     m_events.ReportEnergyFlowEvents(m_formats.dateTime(m_tickTime));
     m_connection.NoteLoopCount();
+
+    // What a crash would lose, on disk once a minute.
+    m_progress.SaveIfDue(m_dayReference.date());
 }
 
 bool Supervisor::firesOnce(Switch which, const QTime& switchTime)

@@ -14,6 +14,7 @@ class DayChange;
 class EnergyFlowEvents;
 class EventMemo;
 class LocaleFormats;
+class ProgressSaver;
 struct OutputRequests;
 struct TDati;
 
@@ -26,9 +27,10 @@ public:
     static constexpr int kTicksBetweenStatusRequests = 350;
 
     Supervisor(const Clock& clock, const LocaleFormats& formats, TDati& settings, OutputRequests& requests,
-               ConnectionManager& connection, EventMemo& memo, DayChange& dayChange, EnergyFlowEvents& events);
+               ConnectionManager& connection, EventMemo& memo, DayChange& dayChange, EnergyFlowEvents& events,
+               ProgressSaver& progress);
 
-    // The tick's nine steps, in order.
+    // The tick's nine steps, in order, and the save of the day's progress once a minute.
     void TimerTimer();
 
     // A switch time fires on the tick whose clock is at or after it while the previous tick's
@@ -66,6 +68,7 @@ private:
     EventMemo& m_memo;
     DayChange& m_dayChange;
     EnergyFlowEvents& m_events;
+    ProgressSaver& m_progress;
 
     QDateTime m_tickTime;
     QTime m_tickClock;

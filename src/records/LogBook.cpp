@@ -131,19 +131,43 @@ void LogBook::AppendSampledRows(const QDate& day)
     }
 }
 
+std::string LogBook::energyRow(const QDate& day) const
+{
+    return m_formats.shortDate(day) + "," + FormatFixed3(m_values.Aux1) + "," + FormatFixed3(m_values.Aux3) + ","
+           + FormatFixed3(m_values.Aux4) + "," + FormatFixed3(m_values.Aux5) + "," + FormatFixed3(m_values.Aux6)
+           + "\r\n";
+}
+
 void LogBook::AppendEnergyRow(const QDate& day)
 {
-    const std::string row = m_formats.shortDate(day) + "," + FormatFixed3(m_values.Aux1) + ","
-                            + FormatFixed3(m_values.Aux3) + "," + FormatFixed3(m_values.Aux4) + ","
-                            + FormatFixed3(m_values.Aux5) + "," + FormatFixed3(m_values.Aux6) + "\r\n";
-    if (AppendDurably(m_tree.EnergyLogPath(), row) != FileWriteError::None)
+    if (m_energyRows.WriteFinal(m_tree.EnergyLogPath(), energyRow(day)) != FileWriteError::None)
         m_person.showWarning("Error writing Energy Log.");
+}
+
+std::optional<std::string> LogBook::SaveProgress(const QDate& day, const QDate& today)
+{
+    std::optional<std::string> failure;
+    const auto note = [&failure](const std::string& path, FileWriteError error) {
+        if (error != FileWriteError::None && !failure)
+            failure = "Error writing " + path + ": " + toString(error) + ".";
+    };
+    if (m_settings.LogEnergy)
+        note(m_tree.EnergyLogPath(), m_energyRows.WriteOpen(m_tree.EnergyLogPath(), energyRow(day)));
+    note(m_tree.TotalsPath(), writeTotals(today));
+    if (m_settings.LogEvent)
+        note(m_tree.EventLogPath(), writeEventLog(day));
+    return failure;
+}
+
+FileWriteError LogBook::writeEventLog(const QDate& day)
+{
+    m_tree.EnsureDayLogName(DayLog::Event, day);
+    return m_memo.SaveToFile(m_tree.EventLogPath());
 }
 
 void LogBook::SaveEventLog(const QDate& day)
 {
-    m_tree.EnsureDayLogName(DayLog::Event, day);
-    const FileWriteError error = m_memo.SaveToFile(m_tree.EventLogPath());
+    const FileWriteError error = writeEventLog(day);
     if (error != FileWriteError::None)
         reportFileError(m_tree.EventLogPath(), toString(error));
 }
@@ -182,7 +206,7 @@ bool LogBook::LoadTotals(const QDate& today)
     return true;
 }
 
-void LogBook::SaveTotals(const QDate& today)
+FileWriteError LogBook::writeTotals(const QDate& today)
 {
     const std::string todayText = m_formats.shortDate(today);
     if (m_totalsStartDate.empty())
@@ -190,7 +214,12 @@ void LogBook::SaveTotals(const QDate& today)
     const std::string start = fileExists(m_tree.TotalsPath()) ? m_totalsStartDate : todayText;
     const std::string line =
         start + "," + todayText + "," + FormatFixed3(m_values.Aux5) + "," + FormatFixed3(m_values.Aux6) + "\r\n";
-    if (WriteFileAtomically(m_tree.TotalsPath(), line) != FileWriteError::None)
+    return WriteFileAtomically(m_tree.TotalsPath(), line);
+}
+
+void LogBook::SaveTotals(const QDate& today)
+{
+    if (writeTotals(today) != FileWriteError::None)
         m_person.showWarning("Error writing Total Energy Log.");
 }
 

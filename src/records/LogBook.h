@@ -1,10 +1,13 @@
 #pragma once
 
+#include "core/AtomicFile.h"
+#include "records/EnergyRowWriter.h"
 #include "records/LogList.h"
 #include "records/LogTree.h"
 
 #include <QDate>
 
+#include <optional>
 #include <string>
 
 namespace quorvane {
@@ -38,8 +41,12 @@ public:
     // The day lists written out whole, as the log of `day`.
     void WriteBasicLog(const QDate& day);
     void WriteComputedLog(const QDate& day);
-    // One energy row for `day` with the daily and total energies as they stand.
+    // One energy row for `day` with the daily and total energies as they stand (in place of
+    // the open row the progress saves keep).
     void AppendEnergyRow(const QDate& day);
+    // While the program runs: the day's energy row kept current, the totals and the event log
+    // put on disk, without a message box. The first failure, as a memo line's text, or nothing.
+    [[nodiscard]] std::optional<std::string> SaveProgress(const QDate& day, const QDate& today);
     void SaveEventLog(const QDate& day);
     bool LoadEventLog();
     // The newest sampled rows put on disk at once, each while its log is enabled.
@@ -64,6 +71,9 @@ public:
 
 private:
     void writeDayLog(LogList& list, const std::string& path);
+    [[nodiscard]] std::string energyRow(const QDate& day) const;
+    [[nodiscard]] FileWriteError writeTotals(const QDate& today);
+    [[nodiscard]] FileWriteError writeEventLog(const QDate& day);
     void reportFileError(const std::string& path, const char* what);
 
     LogTree m_tree;
@@ -77,6 +87,7 @@ private:
     LogList m_energy{6, "ListEnergy"};
     std::string m_totalsStartDate;
     RestoredEnergies m_restored;
+    EnergyRowWriter m_energyRows;
 };
 
 } // namespace quorvane

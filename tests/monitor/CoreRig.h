@@ -15,6 +15,7 @@
 #include "mail/MailOutbox.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -108,7 +109,14 @@ protected:
         return false;
     }
 
-    QTemporaryDir folder;
+    // In memory where the machine has it: simulated days flush thousands of rows to disk, and
+    // a real disk's flushes would cost minutes.
+    static QString folderTemplate()
+    {
+        const QFileInfo shm("/dev/shm");
+        return shm.isDir() && shm.isWritable() ? "/dev/shm/quorvane-test-XXXXXX" : QString();
+    }
+    QTemporaryDir folder = folderTemplate().isEmpty() ? QTemporaryDir() : QTemporaryDir(folderTemplate());
     std::string settingsPath = QDir(folder.path()).filePath("quorvane.INI").toStdString();
     ManualClock clock{QDateTime(QDate(2026, 6, 1), QTime(6, 0, 0))};
     sim::InverterModel model;

@@ -4,6 +4,8 @@
 #include "CoreRig.h"
 #include "ScopedTimeZone.h"
 
+#include "core/LocaleFormats.h"
+
 #include <algorithm>
 #include <fstream>
 
@@ -63,11 +65,14 @@ TEST_P(DaylightSaving, TimersFireOnceTheDayChangesOnceEnergyCountsTheRealHours)
     const std::string energyLogPath = core->Logs().Tree().EnergyLogPath(); // the month of that day
     while (clock.now().date() == zoneDay.day)
         second();
-    // One day change, one energy row: 14 A into a 57.50 V battery for every hour of the day.
+    // One day change, one energy row for the day (the next day's current row may follow in
+    // the same month): 14 A into a 57.50 V battery for every hour of the day.
     std::ifstream energyLog(energyLogPath);
     std::vector<std::string> rows;
+    const std::string date = LocaleFormats("C").shortDate(zoneDay.day) + ",";
     for (std::string row; std::getline(energyLog, row);)
-        rows.push_back(row);
+        if (row.starts_with(date))
+            rows.push_back(row);
     ASSERT_EQ(rows.size(), 1u);
     const double expectedKwh = 14 * 57.50 * zoneDay.hours / 1000.0;
     const std::string solarField = rows[0].substr(rows[0].find(',') + 1);
