@@ -1,7 +1,7 @@
 #pragma once
 
 // A helper program for a test (a mail server, a DNS server), started with a plain fork and
-// exec, its standard output read line by line. Plain fork keeps ThreadSanitizer's view of the
+// exec, its standard output read line by line and, when asked for, its standard input written. Plain fork keeps ThreadSanitizer's view of the
 // test's threads intact, which a spawn that shares the parent's memory would not.
 #include <fcntl.h>
 #include <poll.h>
@@ -18,10 +18,16 @@ namespace quorvane::fakes {
 
 class ChildProcess {
 public:
-    ChildProcess(const std::string& program, const std::vector<std::string>& arguments)
+    enum class Input { Inherited, Piped };
+
+    ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
+                 Input inputMode = Input::Inherited)
     {
         int output[2];
         if (::pipe2(output, O_CLOEXEC) != 0)
+            return;
+        int input[2] = {-1, -1};
+        if (inputMode == Input::Piped && ::pipe2(input, O_CLOEXEC) != 0)
             return;
         std::vector<std::string> all{program};
         all.insert(all.end(), arguments.begin(), arguments.end());
@@ -32,11 +38,17 @@ public:
         m_pid = ::fork();
         if (m_pid == 0) {
             ::dup2(output[1], STDOUT_FILENO);
+            if (input[0] >= 0)
+                ::dup2(input[0], STDIN_FILENO);
             ::execv(program.c_str(), argv.data());
             ::_exit(127);
         }
         ::close(output[1]);
         m_output = output[0];
+        if (input[0] >= 0) {
+            ::close(input[0]);
+            m_input = input[1];
+        }
     }
     ~ChildProcess()
     {
@@ -46,6 +58,23 @@ public:
         }
         if (m_output >= 0)
             ::close(m_output);
+        if (m_input >= 0)
+            ::close(m_input);
+    }
+
+    // Writes to the program's standard input (when piped); false when it is gone.
+    bool Write(const std::string& text)
+    {
+        return m_input >= 0 && ::write(m_input, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    }
+    // Ends the program at once, as a crash or a power cut would, and waits for it to be gone.
+    void KillNow()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -77,6 +106,7 @@ public:
 private:
     pid_t m_pid = -1;
     int m_output = -1;
+    int m_input = -1;
     std::string m_buffer;
 };
 
