@@ -47,7 +47,8 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     , m_formats(m_options.LocaleName)
     , m_live(clock.now().date())
     , m_memo(clock, m_formats)
-    , m_comm(opener, person)
+    , m_notices(person, m_memo)
+    , m_comm(opener, m_notices)
     , m_queries(m_comm, m_record, m_memo, m_link, m_requests, clock)
     , m_steps(m_comm, m_queries, m_computed, m_record, m_requests, m_link, clock, m_formats)
     , m_timer(m_options.Timers, 1000)
@@ -56,7 +57,7 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     , m_timerConnect(m_options.Timers, ConnectionManager::kReconnectDelayMs)
     , m_connection(m_comm, m_queries, m_steps, m_record, m_memo, m_link, m_requests, m_control, m_live, clock,
                    ConnectionTimers{m_timer, m_timer1, m_timer3, m_timerConnect}, *this, m_options.MakePacer)
-    , m_logs(m_options.LogBase, m_live, m_computed, m_memo, m_formats, person)
+    , m_logs(m_options.LogBase, m_live, m_computed, m_memo, m_formats, m_notices)
     , m_mail(m_live, m_memo, clock, m_options.MailRoutes)
     , m_outbox(m_options.Outbox != nullptr ? *m_options.Outbox : static_cast<MailOutbox&>(m_mail))
     , m_events(m_record, m_live, m_memo, m_outbox, m_pages)

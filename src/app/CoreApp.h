@@ -9,6 +9,7 @@
 #include "core/DisplayTexts.h"
 #include "core/EventMemo.h"
 #include "core/LocaleFormats.h"
+#include "core/MemoNotifier.h"
 #include "inverter/InverterQueries.h"
 #include "inverter/LinkState.h"
 #include "inverter/MeasurementRecord.h"
@@ -171,6 +172,7 @@ private:
     LocaleFormats m_formats;
     TDati m_live;
     EventMemo m_memo;
+    MemoNotifier m_notices; // the person, with every notice also put in the memo
     MeasurementRecord m_record;
     ComputedValues m_computed;
     DisplayTexts m_display;

@@ -5,8 +5,9 @@
 namespace quorvane {
 
 // Everything the core needs from a person. The desktop shell implements it with message
-// boxes on the GUI thread; tests fake it. A call blocks the calling core routine until the
-// person has answered, as the routine that asked expects.
+// boxes on the GUI thread; tests fake it. A notice that only informs returns at once, so no
+// routine (and no thread) waits for a person who may never come; only a question waits for
+// its answer, and an implementation answers No when the program is closing.
 class UserNotifier {
 public:
     enum class Answer { Yes, No };

@@ -199,8 +199,7 @@ bool LogBook::LoadTotals(const QDate& today)
         m_values.Aux6 = numberOrThrow(fields[3]);
         m_restored.Totals = true;
     } catch (const ReadError&) {
-        m_person.showWarning("Error reading Total Energy Log.");
-        m_memo.AddEventLine("Error reading Total Energy Log.");
+        m_person.showWarning("Error reading Total Energy Log."); // also on record in the memo
         return false;
     }
     return true;
@@ -284,8 +283,7 @@ bool LogBook::ReloadEnergyList(const QDate& today)
             m_restored.Today = true;
         }
     } catch (const ReadError&) {
-        m_person.showWarning("Error reading Energy log file.");
-        m_memo.AddEventLine("Error reading Energy log file.");
+        m_person.showWarning("Error reading Energy log file."); // also on record in the memo
         return false;
     }
     return true;

@@ -1,6 +1,5 @@
 #include "shell/MessageBoxNotifier.h"
 
-#include <QMessageBox>
 #include <QThread>
 
 namespace quorvane {
@@ -11,46 +10,66 @@ constexpr const char* kCaption = "Quorvane";
 
 } // namespace
 
-template <typename Function>
-void MessageBoxNotifier::onGuiThread(Function&& function)
+void MessageBoxNotifier::showNotice(QMessageBox::Icon icon, const QString& caption, const QString& text, bool onTop)
 {
-    if (QThread::currentThread() == thread())
-        function();
-    else
-        QMetaObject::invokeMethod(this, std::forward<Function>(function), Qt::BlockingQueuedConnection);
+    const auto makeBox = [icon, caption, text, onTop] {
+        auto* box = new QMessageBox(icon, caption, text, QMessageBox::Ok);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        if (onTop)
+            box->setWindowFlag(Qt::WindowStaysOnTopHint);
+        return box;
+    };
+    if (QThread::currentThread() == thread()) {
+        QMessageBox* box = makeBox();
+        box->setWindowModality(Qt::ApplicationModal);
+        box->exec();
+        return;
+    }
+    QMetaObject::invokeMethod(this, [makeBox] { makeBox()->show(); }, Qt::QueuedConnection);
 }
 
 void MessageBoxNotifier::showMessage(const std::string& text)
 {
-    onGuiThread([&] { QMessageBox::information(nullptr, kCaption, QString::fromStdString(text)); });
+    showNotice(QMessageBox::Information, kCaption, QString::fromStdString(text), false);
 }
 
 void MessageBoxNotifier::showWarning(const std::string& text)
 {
-    onGuiThread([&] { QMessageBox::warning(nullptr, kCaption, QString::fromStdString(text)); });
+    showNotice(QMessageBox::Warning, kCaption, QString::fromStdString(text), false);
 }
 
 void MessageBoxNotifier::showCaptionedWarning(const std::string& caption, const std::string& text)
 {
-    onGuiThread([&] {
-        QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text));
-        box.setWindowModality(Qt::ApplicationModal);
-        box.setWindowFlag(Qt::WindowStaysOnTopHint);
-        box.exec();
-    });
+    showNotice(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text), true);
 }
 
 UserNotifier::Answer MessageBoxNotifier::askYesNo(const std::string& question)
 {
+    const auto ask = [this, &question] {
+        if (m_closing)
+            return Answer::No;
+        QMessageBox box(QMessageBox::Question, kCaption, QString::fromStdString(question),
+                        QMessageBox::Yes | QMessageBox::No);
+        m_openQuestions.append(&box);
+        const int button = box.exec();
+        m_openQuestions.removeAll(&box);
+        return button == QMessageBox::Yes && !m_closing ? Answer::Yes : Answer::No;
+    };
+    if (QThread::currentThread() == thread())
+        return ask();
+    if (m_closing)
+        return Answer::No;
     Answer answer = Answer::No;
-    onGuiThread([&] {
-        answer = QMessageBox::question(nullptr, kCaption, QString::fromStdString(question),
-                                       QMessageBox::Yes | QMessageBox::No)
-                         == QMessageBox::Yes
-                     ? Answer::Yes
-                     : Answer::No;
-    });
+    QMetaObject::invokeMethod(this, [&answer, &ask] { answer = ask(); }, Qt::BlockingQueuedConnection);
     return answer;
+}
+
+void MessageBoxNotifier::CancelQuestions()
+{
+    m_closing = true;
+    for (const QPointer<QMessageBox>& box : m_openQuestions)
+        if (box)
+            box->done(QMessageBox::No);
 }
 
 } // namespace quorvane

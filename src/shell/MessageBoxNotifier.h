@@ -2,13 +2,22 @@
 
 #include "core/UserNotifier.h"
 
+#include <QList>
+#include <QMessageBox>
 #include <QObject>
+#include <QPointer>
+
+#include <atomic>
 
 namespace quorvane {
 
-// The core's questions and messages as message boxes. Lives on the GUI thread; the core thread
-// calls in and waits for the answer (the GUI thread never waits for the core, so the two
-// cannot block each other).
+// The core's questions and messages as message boxes. Lives on the GUI thread.
+// A notice from another thread (the core thread) is shown without waiting: the core goes on
+// polling, saving and answering while the box stays open, also where nobody can close it
+// (the offscreen platform). A notice from the GUI thread itself is modal, as a dialog's check
+// expects. A question waits for its answer, unless the program is closing: CancelQuestions
+// answers every open question No, and every later one at once, so a close request always
+// reaches the core.
 class MessageBoxNotifier final : public QObject, public UserNotifier {
     Q_OBJECT
 public:
@@ -17,9 +26,14 @@ public:
     void showCaptionedWarning(const std::string& caption, const std::string& text) override;
     Answer askYesNo(const std::string& question) override;
 
+    // GUI thread: the program is closing.
+    void CancelQuestions();
+
 private:
-    template <typename Function>
-    void onGuiThread(Function&& function);
+    void showNotice(QMessageBox::Icon icon, const QString& caption, const QString& text, bool onTop);
+
+    std::atomic<bool> m_closing = false;
+    QList<QPointer<QMessageBox>> m_openQuestions; // GUI thread only
 };
 
 } // namespace quorvane

@@ -14,6 +14,8 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <memory>
+#include <utility>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -55,24 +57,40 @@ int main(int argc, char** argv)
     // the totals are written.
     ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe);
     QSocketNotifier stopSignals(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopSignals, &QSocketNotifier::activated, &window, [&window] { window.CloseWithoutAsking(); });
+    // An open question (one the core waits for) is answered No first, so the core is free to close.
+    const auto closeWithoutAsking = [&window, &notifier] {
+        notifier.CancelQuestions();
+        window.CloseWithoutAsking();
+    };
+    QObject::connect(&stopSignals, &QSocketNotifier::activated, &window, closeWithoutAsking);
     std::signal(SIGTERM, onStopSignal);
     std::signal(SIGINT, onStopSignal);
-    QObject::connect(&application, &QGuiApplication::commitDataRequest, &window, [&window] { window.CloseWithoutAsking(); });
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &window, closeWithoutAsking);
     QObject::connect(&window, &TForm1::closedForGood, &application, &QApplication::quit);
 
     QObject::connect(&host, &CoreHost::ready, &window, [&window](CoreApp* core) {
-        window.Attach(core);
+        // The echo listens before the window is attached: attaching sets the core going (the
+        // memo republished, the automatic connect), and no line may pass before it listens.
         if (qEnvironmentVariableIntValue("QUORVANE_ECHO_MEMO") == 1) {
-            QObject::connect(&core->Memo(), &EventMemo::linesAppended, &window, [](qsizetype, const QStringList& lines) {
+            const auto echo = [](const QStringList& lines) {
                 for (const QString& line : lines)
                     std::printf("%s\n", line.toUtf8().constData());
                 std::fflush(stdout);
+            };
+            // The lines from before the window came (today's log, the start's notices) arrive
+            // once, as the memo is republished for the window; then each new line.
+            auto startEchoed = std::make_shared<bool>(false);
+            QObject::connect(&core->Memo(), &EventMemo::reset, &window, [echo, startEchoed](const QStringList& lines) {
+                if (!std::exchange(*startEchoed, true))
+                    echo(lines);
             }, Qt::QueuedConnection);
+            QObject::connect(&core->Memo(), &EventMemo::linesAppended, &window,
+                             [echo](qsizetype, const QStringList& lines) { echo(lines); }, Qt::QueuedConnection);
             const QString page = "http://localhost:" + QString::number(core->WebServer().Port()) + "/";
             std::printf("Live page: %s\n", page.toUtf8().constData());
             std::fflush(stdout);
         }
+        window.Attach(core);
     });
     window.show();
     host.Start();

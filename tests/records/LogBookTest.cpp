@@ -6,6 +6,7 @@
 #include "core/EventMemo.h"
 #include "core/LocaleFormats.h"
 #include "core/ManualClock.h"
+#include "core/MemoNotifier.h"
 #include "records/LogBook.h"
 
 #include <QDir>
@@ -71,7 +72,8 @@ protected:
     TDati settings{today};
     ComputedValues values;
     fakes::FakeUserNotifier person;
-    LogBook book{base, settings, values, memo, formats, person};
+    MemoNotifier notices{person, memo}; // as the core gives it: every notice also in the memo
+    LogBook book{base, settings, values, memo, formats, notices};
 };
 
 } // namespace
