@@ -77,6 +77,9 @@ struct HttpServer::Impl {
 namespace http_server {
 
 constexpr size_t kHeaderLimit = 8 * 1024;
+// Connections too new to be closed for room may take the count past the limit, up to this many
+// times the limit; then accepting waits.
+constexpr size_t kHardLimitFactor = 8;
 using Shared = std::shared_ptr<HttpServer::Impl>;
 using SteadyClock = std::chrono::steady_clock;
 
@@ -126,11 +129,15 @@ private:
 };
 
 // Accepts connections on one address. At the connection limit a new connection closes the
-// idlest open one; only if closing cannot keep up (twice the limit open) does accepting wait.
+// idlest open one that has been idle for the grace; with kHardLimitFactor times the limit open,
+// accepting waits until a connection has ended, making room again once the grace has passed.
 class Listener : public std::enable_shared_from_this<Listener> {
 public:
     Listener(Shared shared, const HttpHandler& handler)
-        : m_shared(std::move(shared)), m_acceptor(asio::make_strand(m_shared->io)), m_handler(handler)
+        : m_shared(std::move(shared))
+        , m_acceptor(asio::make_strand(m_shared->io))
+        , m_retry(m_acceptor.get_executor())
+        , m_handler(handler)
     {
     }
 
@@ -159,6 +166,7 @@ public:
     {
         beast::error_code ignored;
         m_acceptor.close(ignored);
+        m_retry.cancel();
     }
     // A session ended: accept again if accepting was waiting.
     void SessionEnded()
@@ -166,26 +174,45 @@ public:
         asio::post(m_acceptor.get_executor(), [self = shared_from_this()] {
             if (self->m_waiting && self->m_acceptor.is_open()) {
                 self->m_waiting = false;
+                self->m_retry.cancel();
                 self->acceptNext();
             }
         });
     }
 
 private:
-    // Counts the open connections not yet chosen to close; at the limit, closes the idlest.
+    // Makes room for one more connection: closes the idlest open ones until fewer than the
+    // limit are left, sparing those not yet idle for the grace.
     void makeRoom()
     {
         // Taken out of the registry first: a session let go of under its lock would deadlock
         // when it unregisters itself.
         std::vector<std::shared_ptr<Session>> open = m_shared->LiveSessions();
         std::erase_if(open, [](const auto& session) { return session->Evicted(); });
-        if (open.size() < static_cast<size_t>(m_shared->limits.MaxConnections))
+        const auto limit = static_cast<size_t>(m_shared->limits.MaxConnections);
+        if (open.size() < limit)
             return;
-        const auto idlest = std::min_element(open.begin(), open.end(), [](const auto& a, const auto& b) {
-            return a->IdleSince() < b->IdleSince();
+        std::sort(open.begin(), open.end(), [](const auto& a, const auto& b) { return a->IdleSince() < b->IdleSince(); });
+        const auto graceStart = (SteadyClock::now() - m_shared->limits.EvictionGrace).time_since_epoch().count();
+        const size_t excess = open.size() + 1 - limit; // closing these leaves room for one more
+        for (size_t i = 0; i < excess; ++i) {
+            if (open[i]->IdleSince() > graceStart)
+                break; // the rest came later still
+            if (open[i]->MarkEvicted())
+                open[i]->Evict();
+        }
+    }
+
+    // Accepting waits: once the grace has passed, the idlest connection makes room again.
+    void retryLater()
+    {
+        m_retry.expires_after(m_shared->limits.EvictionGrace);
+        m_retry.async_wait([self = shared_from_this()](beast::error_code error) {
+            if (error || !self->m_waiting || !self->m_acceptor.is_open())
+                return;
+            self->makeRoom();
+            self->retryLater();
         });
-        if ((*idlest)->MarkEvicted())
-            (*idlest)->Evict();
     }
 
     [[nodiscard]] size_t registered() const
@@ -198,8 +225,9 @@ private:
     {
         if (!m_acceptor.is_open() || m_shared->draining)
             return;
-        if (registered() >= 2 * static_cast<size_t>(m_shared->limits.MaxConnections)) {
+        if (registered() >= kHardLimitFactor * static_cast<size_t>(m_shared->limits.MaxConnections)) {
             m_waiting = true; // further clients wait in the listen queue until one has closed
+            retryLater();
             return;
         }
         m_acceptor.async_accept(asio::make_strand(m_shared->io), [self = shared_from_this()](beast::error_code error, tcp::socket socket) {
@@ -221,6 +249,7 @@ private:
 
     Shared m_shared;
     tcp::acceptor m_acceptor;
+    asio::steady_timer m_retry; // on the acceptor's strand
     const HttpHandler& m_handler;
     bool m_waiting = false; // on the acceptor's strand
 };

@@ -35,11 +35,12 @@ using HttpHandler = std::function<void(const HttpRequest&, HttpRespond)>;
 // TCP_NODELAY is on; a body over 64 KiB gets 413 and a malformed request 400.
 //
 // No client can hold the server: a connection that takes longer than the read time-out to
-// send a request, or than the write time-out to take a reply, is dropped; at most
-// MaxConnections are open at once, and a connection that arrives when that many are open
-// closes the idlest one (the one that has gone longest without a request or a reply) so it
-// can be served. Each connection has an entry in a registry that is removed when its session
-// ends, so nothing is left behind per connection.
+// send a request, or than the write time-out to take a reply, is dropped. When MaxConnections
+// are open, a new connection closes the idlest one (the one that has gone longest without a
+// request or a reply) so that it can be served, provided that one has been idle for the
+// eviction grace: a client that has just connected always gets the time to send its request.
+// Only far past the limit (connections that came within the grace) does accepting wait. Each connection has an
+// entry in a registry that is removed when its session ends, so nothing is left behind.
 //
 // The handler must not block: work that needs the core thread is handed over and answered
 // when it is done.
@@ -55,6 +56,7 @@ public:
     static constexpr size_t kBodyLimit = 64 * 1024;
     static constexpr std::chrono::seconds kReadTimeout{5};
     static constexpr std::chrono::seconds kWriteTimeout{5};
+    static constexpr std::chrono::milliseconds kEvictionGrace{50};
     // How long Stop lets replies already being written go out before cutting them.
     static constexpr std::chrono::milliseconds kStopGrace{200};
 
@@ -62,6 +64,7 @@ public:
         int MaxConnections = kMaxConnections;
         std::chrono::milliseconds ReadTimeout = kReadTimeout;
         std::chrono::milliseconds WriteTimeout = kWriteTimeout;
+        std::chrono::milliseconds EvictionGrace = kEvictionGrace;
     };
 
     explicit HttpServer(HttpHandler handler, int ioThreads = 2);

@@ -93,6 +93,7 @@ class HttpServerTest : public ::testing::Test {
 protected:
     void Start(HttpServer::Limits limits, std::string body = "hello")
     {
+        m_server.reset();
         m_server = std::make_unique<HttpServer>(
             [body = std::move(body)](const HttpRequest&, HttpRespond respond) {
                 respond(HttpReply{.Status = 200, .Body = body, .Page = {}});
@@ -112,25 +113,37 @@ private:
 
 TEST_F(HttpServerTest, AtTheLimitANewConnectionClosesTheIdlestOne)
 {
-    // Long time-outs, so only the limit closes anything here.
-    Start({.MaxConnections = HttpServer::kMaxConnections, .ReadTimeout = 10min, .WriteTimeout = 10min});
-    std::vector<std::unique_ptr<Client>> idle;
-    for (int i = 0; i < HttpServer::kMaxConnections; ++i) {
-        idle.push_back(std::make_unique<Client>(Port()));
-        ASSERT_TRUE(idle.back()->Connected());
-        // One at a time, so the first is the idlest.
-        ASSERT_TRUE(fakes::WaitUntil([&] { return Server().ConnectionCount() == idle.size(); }));
-    }
+    const struct {
+        const char* name;
+        std::chrono::milliseconds grace;
+        bool idlestClosed;
+    } cases[] = {
+        {"idle for longer than the grace", 0ms, true},
+        {"connected too recently to be closed", 10min, false},
+    };
+    for (const auto& c : cases) {
+        // Long time-outs, so only the limit closes anything here.
+        Start({.MaxConnections = HttpServer::kMaxConnections, .ReadTimeout = 10min, .WriteTimeout = 10min,
+               .EvictionGrace = c.grace});
+        std::vector<std::unique_ptr<Client>> idle;
+        for (int i = 0; i < HttpServer::kMaxConnections; ++i) {
+            idle.push_back(std::make_unique<Client>(Port()));
+            ASSERT_TRUE(idle.back()->Connected());
+            // One at a time, so the first is the idlest.
+            ASSERT_TRUE(fakes::WaitUntil([&] { return Server().ConnectionCount() == idle.size(); }));
+        }
 
-    Client newcomer(Port());
-    newcomer.Send(kGetAndClose);
-    const std::string reply = newcomer.ReadToEnd();
-    EXPECT_TRUE(reply.starts_with("HTTP/1.1 200")) << reply;
-    EXPECT_TRUE(reply.ends_with("hello"));
-    EXPECT_TRUE(fakes::WaitUntil([&] { return idle.front()->ClosedByServer(); }));
-    for (size_t i = 1; i < idle.size(); ++i)
-        EXPECT_FALSE(idle[i]->ClosedByServer()) << "connection " << i;
-    EXPECT_TRUE(fakes::WaitUntil([&] { return Server().ConnectionCount() == HttpServer::kMaxConnections - 1; }));
+        Client newcomer(Port());
+        newcomer.Send(kGetAndClose);
+        const std::string reply = newcomer.ReadToEnd();
+        EXPECT_TRUE(reply.starts_with("HTTP/1.1 200")) << c.name << ": " << reply;
+        EXPECT_TRUE(reply.ends_with("hello")) << c.name;
+        const size_t left = HttpServer::kMaxConnections - (c.idlestClosed ? 1 : 0);
+        EXPECT_TRUE(fakes::WaitUntil([&] { return Server().ConnectionCount() == left; })) << c.name;
+        EXPECT_EQ(idle.front()->ClosedByServer(), c.idlestClosed) << c.name;
+        for (size_t i = 1; i < idle.size(); ++i)
+            EXPECT_FALSE(idle[i]->ClosedByServer()) << c.name << ": connection " << i;
+    }
 }
 
 TEST_F(HttpServerTest, ClientsThatStallAreDroppedAfterTheTimeOuts)
@@ -181,7 +194,8 @@ TEST_F(HttpServerTest, TheRegistryHoldsOnlyOpenConnections)
 
 TEST_F(HttpServerTest, StopClosesIdleConnectionsAndEndsEveryEntry)
 {
-    Start({.MaxConnections = HttpServer::kMaxConnections, .ReadTimeout = 10min, .WriteTimeout = 10min});
+    Start({.MaxConnections = HttpServer::kMaxConnections, .ReadTimeout = 10min, .WriteTimeout = 10min,
+           .EvictionGrace = HttpServer::kEvictionGrace});
     Client idle(Port());
     Client keepAlive(Port());
     keepAlive.Send(kGet);
