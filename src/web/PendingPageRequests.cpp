@@ -34,4 +34,10 @@ PendingPageRequests::Batch PendingPageRequests::Take()
     return batch;
 }
 
+bool PendingPageRequests::Empty() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_order.empty() && m_unlogged == 0;
+}
+
 } // namespace quorvane

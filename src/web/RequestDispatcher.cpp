@@ -92,6 +92,9 @@ void RequestDispatcher::queuePageRequest(const std::string& address)
 
 void RequestDispatcher::scheduleMemoDrain()
 {
+    if (m_memoDrainActive)
+        return; // the drain under way looks at the queue again when it ends
+    m_memoDrainActive = true;
     // A lone request is recorded at once; under a flood the queue is taken every kMemoInterval.
     const auto due = m_lastDrain + kMemoInterval;
     const auto now = std::chrono::steady_clock::now();
@@ -105,13 +108,27 @@ void RequestDispatcher::scheduleMemoDrain()
 
 void RequestDispatcher::drainPageRequests()
 {
-    m_lastDrain = std::chrono::steady_clock::now();
-    PendingPageRequests::Batch batch = m_pageRequests.Take();
-    for (const auto& entry : batch.Entries)
+    if (m_memoNext == m_memoBacklog.Entries.size())
+        m_memoBacklog = m_pageRequests.Take();
+    // A slice per turn, so that a poll's hand-off queued meanwhile runs in between.
+    const size_t end = std::min(m_memoNext + kMemoSlice, m_memoBacklog.Entries.size());
+    for (; m_memoNext < end; ++m_memoNext) {
+        const auto& entry = m_memoBacklog.Entries[m_memoNext];
         m_core.LogWebRequest(entry.Address, entry.Stamp, entry.Count);
-    if (batch.Unlogged > 0)
-        m_core.AddEventLine(std::to_string(batch.Unlogged)
+    }
+    if (m_memoNext < m_memoBacklog.Entries.size()) {
+        QMetaObject::invokeMethod(m_coreContext, [this] { drainPageRequests(); }, Qt::QueuedConnection);
+        return;
+    }
+    if (m_memoBacklog.Unlogged > 0)
+        m_core.AddEventLine(std::to_string(m_memoBacklog.Unlogged)
                             + " web page requests were not logged: too many client addresses at once.");
+    m_memoBacklog = {};
+    m_memoNext = 0;
+    m_lastDrain = std::chrono::steady_clock::now();
+    m_memoDrainActive = false;
+    if (!m_pageRequests.Empty())
+        scheduleMemoDrain();
 }
 
 PasswordGuard::Millis RequestDispatcher::nowMs() const

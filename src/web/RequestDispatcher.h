@@ -38,8 +38,9 @@ public:
 
 // The web server's one handler. Pages are answered at once from the published page texts on
 // the server's thread. Main-page requests reach the memo through a bounded queue that
-// coalesces them per client address, taken by the core thread at most every kMemoInterval,
-// so no flood can fill the core's event queue or hold back a poll. The forms are handled on
+// coalesces them per client address, taken by the core thread at most every kMemoInterval
+// and written kMemoSlice entries per turn of its event loop, so no flood can fill the core's
+// event queue or hold back a poll for long. The forms are handled on
 // the core thread and answered when it is done (at most kMaxFormsInFlight at a time, further
 // ones get 503); nothing here ever blocks a server thread.
 //
@@ -55,6 +56,7 @@ class RequestDispatcher {
 public:
     static constexpr std::chrono::milliseconds kOutputSettleTime{100};
     static constexpr std::chrono::milliseconds kMemoInterval{50};
+    static constexpr size_t kMemoSlice = 256;
     static constexpr int kMaxFormsInFlight = 8;
 
     RequestDispatcher(WebCore& core, const WebPages& pages, const Clock& clock, const LocaleFormats& formats,
@@ -85,6 +87,9 @@ private:
     // Core thread only.
     PasswordGuard m_guard;
     std::chrono::steady_clock::time_point m_lastDrain{};
+    bool m_memoDrainActive = false; // a drain is due or under way
+    PendingPageRequests::Batch m_memoBacklog; // taken, being written slice by slice
+    size_t m_memoNext = 0;
 };
 
 } // namespace quorvane
