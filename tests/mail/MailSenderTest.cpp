@@ -94,7 +94,7 @@ public:
                      "--host-record=mx1.example.test,127.0.0.2", "--host-record=mx2.example.test,127.0.0.1",
                      "--host-record=plain.test,127.0.0.1"})
     {
-        PumpUntil([this] { return !MailHostsFor("plain.test", Server()).empty(); }, 10s);
+        PumpUntil([this] { return !MailHostsFor("plain.test", Server()).empty(); });
     }
     [[nodiscard]] DnsServer Server() const { return {"127.0.0.1", m_port}; }
 

@@ -178,7 +178,7 @@ TEST_F(OpenSettings, PortFieldsTakeEditingKeys)
     auto* port = control<QLineEdit>("Edit20");
     dialog().activateWindow();
     port->setFocus();
-    ASSERT_TRUE(PumpUntil([&] { return port->hasFocus(); }, 5s));
+    ASSERT_TRUE(PumpUntil([&] { return port->hasFocus(); }));
     QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, "\t");
     QApplication::sendEvent(port, &tab);
     EXPECT_FALSE(port->hasFocus());
@@ -192,7 +192,7 @@ TEST_F(OpenSettings, AWebTimerPostShowsInTheOpenDialogAndApplyKeepsIt)
                                    "TAON=06.00.00&TAOFF=18.00.00&C2TB=ON&TBON=07.00.00&TBOFF=19.00.00&T2=");
     ASSERT_TRUE(reply.Ok);
 
-    ASSERT_TRUE(PumpUntil([this] { return control<QCheckBox>("CheckBox20")->isChecked(); }, 10s));
+    ASSERT_TRUE(PumpUntil([this] { return control<QCheckBox>("CheckBox20")->isChecked(); }));
     EXPECT_EQ(control<QTimeEdit>("DateTimePicker3")->time(), QTime(7, 0));
     EXPECT_EQ(control<QTimeEdit>("DateTimePicker4")->time(), QTime(19, 0));
     EXPECT_EQ(control<QTimeEdit>("DateTimePicker1")->time(), QTime(6, 0));
@@ -221,7 +221,7 @@ TEST_F(OpenSettings, RequestedByWebFromTheWindowOrTimerAShowsInTheOpenDialog)
     auto* box = control<QCheckBox>("ReqByWeb");
     for (const auto& c : cases) {
         c.change();
-        ASSERT_TRUE(PumpUntil([&] { return box->isChecked() == c.ticked; }, 10s)) << c.name;
+        ASSERT_TRUE(PumpUntil([&] { return box->isChecked() == c.ticked; })) << c.name;
         EXPECT_EQ(dialog().EditDati().ReqByWeb, c.ticked) << c.name;
         editTitleAndApply();
         EXPECT_EQ(onCore([](CoreApp& core) { return core.ReqByWebBox(); }), c.ticked) << c.name;
@@ -234,10 +234,10 @@ TEST_F(OpenSettings, LeavingRequestedByWebTicksAutoReconnectInTheOpenDialog)
     auto* autoReconnect = control<QCheckBox>("CheckBox29");
     ASSERT_TRUE(autoReconnect->isChecked());
     windowReqByWeb()->click();
-    ASSERT_TRUE(PumpUntil([this] { return control<QCheckBox>("ReqByWeb")->isChecked(); }, 10s));
+    ASSERT_TRUE(PumpUntil([this] { return control<QCheckBox>("ReqByWeb")->isChecked(); }));
     autoReconnect->click(); // cleared in the dialog, not applied
     windowReqByWeb()->click();
-    ASSERT_TRUE(PumpUntil([&] { return autoReconnect->isChecked(); }, 10s));
+    ASSERT_TRUE(PumpUntil([&] { return autoReconnect->isChecked(); }));
     EXPECT_TRUE(dialog().EditDati().AutoReConnect);
     EXPECT_FALSE(dialog().EditDati().ReqByWeb);
 
