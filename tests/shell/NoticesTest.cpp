@@ -136,8 +136,9 @@ TEST_P(StopWithANoticeOpen, SigtermEndsTheProgramAndItsLogsAreWritten)
     ASSERT_TRUE(quorvane.waitForFinished(static_cast<int>(std::chrono::milliseconds(fakes::kPatience).count())))
         << start.name << ": SIGTERM did not end the program";
     EXPECT_EQ(quorvane.exitStatus(), QProcess::NormalExit);
-    if (start.writtenFile != nullptr)
+    if (start.writtenFile != nullptr) {
         EXPECT_TRUE(QFileInfo::exists(folder.filePath(start.writtenFile))) << start.name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
