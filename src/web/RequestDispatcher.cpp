@@ -75,10 +75,11 @@ void RequestDispatcher::Handle(const HttpRequest& request, HttpRespond respond)
                 answer(refusedReply(403, kLockedOut));
                 return;
             }
-            if (IsTimerForm(FormFields(request.Body)))
-                handleTimerForm(request, std::move(answer));
+            const FormFields form(request.Body);
+            if (IsTimerForm(form))
+                handleTimerForm(request.ClientAddress, form, std::move(answer));
             else
-                handleCommandForm(request, std::move(answer));
+                handleCommandForm(request.ClientAddress, form, std::move(answer));
         },
         Qt::QueuedConnection);
 }
@@ -153,14 +154,13 @@ RequestDispatcher::Verdict RequestDispatcher::authorise(const std::string& addre
     return Verdict::WrongPassword;
 }
 
-void RequestDispatcher::handleTimerForm(const HttpRequest& request, HttpRespond respond)
+void RequestDispatcher::handleTimerForm(const std::string& address, const FormFields& form, HttpRespond respond)
 {
-    const FormFields form(request.Body);
-    const Verdict verdict = authorise(request.ClientAddress, form, "T2");
+    const Verdict verdict = authorise(address, form, "T2");
     bool error = false;
     if (verdict == Verdict::Authorised) {
         error = m_core.ApplyTimerForm(ReadTimerForm(form));
-        m_core.AddEventLine("Timer set-up changed from the web by " + request.ClientAddress + ".");
+        m_core.AddEventLine("Timer set-up changed from the web by " + address + ".");
     }
     m_core.RefreshDisplay();
     std::string after = error ? MessageParagraph(kTimeFormatError) : std::string();
@@ -169,15 +169,14 @@ void RequestDispatcher::handleTimerForm(const HttpRequest& request, HttpRespond 
     respond(pageReply(m_pages.TimerPageText(), std::move(after)));
 }
 
-void RequestDispatcher::handleCommandForm(const HttpRequest& request, HttpRespond respond)
+void RequestDispatcher::handleCommandForm(const std::string& address, const FormFields& form, HttpRespond respond)
 {
     using Word = CommandFormPost::Word;
-    const FormFields form(request.Body);
     const CommandFormPost post = ReadCommandForm(form);
     // A command word in T1 asks for a reply, not for the outputs, and is no password attempt.
     const Verdict verdict =
-        post.Command == Word::None ? authorise(request.ClientAddress, form, "T1") : Verdict::NotOffered;
-    const bool showLog = post.Command == Word::Log && IsLocalNetworkAddress(request.ClientAddress);
+        post.Command == Word::None ? authorise(address, form, "T1") : Verdict::NotOffered;
+    const bool showLog = post.Command == Word::Log && IsLocalNetworkAddress(address);
     auto answer = [this, post, showLog, verdict, respond = std::move(respond)] {
         HttpReply reply;
         if (showLog) {
@@ -200,7 +199,7 @@ void RequestDispatcher::handleCommandForm(const HttpRequest& request, HttpRespon
         return;
     }
     m_core.ApplyOutputs(post.Requested);
-    m_core.AddEventLine("Outputs switched from the web by " + request.ClientAddress + ".");
+    m_core.AddEventLine("Outputs switched from the web by " + address + ".");
     // The outputs settle before the page is refreshed; the core thread is not held.
     QTimer::singleShot(kOutputSettleTime, m_coreContext, [this, answer = std::move(answer)] {
         m_core.RefreshDisplay();

@@ -70,8 +70,8 @@ private:
     void queuePageRequest(const std::string& address);
     void scheduleMemoDrain();
     void drainPageRequests();
-    void handleTimerForm(const HttpRequest& request, HttpRespond respond);
-    void handleCommandForm(const HttpRequest& request, HttpRespond respond);
+    void handleTimerForm(const std::string& address, const FormFields& form, HttpRespond respond);
+    void handleCommandForm(const std::string& address, const FormFields& form, HttpRespond respond);
     // Core thread: whether `address` may use a form whose password field is `field`.
     Verdict authorise(const std::string& address, const FormFields& form, const char* field);
     [[nodiscard]] PasswordGuard::Millis nowMs() const;
