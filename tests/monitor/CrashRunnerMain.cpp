@@ -61,7 +61,7 @@ int main(int argc, char** argv)
     CoreApp::Options options;
     options.SettingsPath = settingsPath;
     options.LogBase = folder;
-    options.LocaleName = "C";
+    options.LocaleName = std::string("C"); // assigning the literal trips a false -Wrestrict in GCC 12 at -O2
     options.Timers = CoreTimer::Drive::Manual;
     options.MakePacer = [] { return std::make_unique<fakes::GatedPacer>(); };
     CoreApp core(options, clock, opener, person);
