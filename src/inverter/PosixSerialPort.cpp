@@ -23,20 +23,28 @@ int pollMilliseconds(Clock::duration remaining)
     return static_cast<int>(std::chrono::ceil<milliseconds>(remaining).count());
 }
 
-enum class Readiness { Ready, TimedOut, Closed };
+enum class Readiness { Ready, TimedOut, HungUp, Failed };
 
-// Waits up to `remaining` for the descriptor to be ready for `events`; a hang-up or an error
-// reads as Closed. An interrupted wait reads as Ready: the caller's non-blocking call then
-// finds nothing to do and the caller goes round again with its time-out recomputed.
+// Waits up to `remaining` for the descriptor to be ready for `events`. A hang-up, a device
+// error or a descriptor that is no longer valid reads as HungUp, unless `events` can still be
+// served: bytes that arrived before the hang-up are read first. An interrupted wait reads as
+// Ready: the caller's non-blocking call then finds nothing to do and the caller goes round
+// again with its time-out recomputed.
 Readiness waitReady(int fd, short events, Clock::duration remaining)
 {
     pollfd request{fd, events, 0};
     const int ready = ::poll(&request, 1, pollMilliseconds(remaining));
     if (ready < 0)
-        return errno == EINTR ? Readiness::Ready : Readiness::Closed;
+        return errno == EINTR ? Readiness::Ready : Readiness::Failed;
     if (ready == 0)
         return Readiness::TimedOut;
-    return (request.revents & events) != 0 ? Readiness::Ready : Readiness::Closed;
+    return (request.revents & events) != 0 ? Readiness::Ready : Readiness::HungUp;
+}
+
+// The errors of a device that hung up or was removed, and of a descriptor that is gone.
+bool meansConnectionLost(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE || error == EBADF;
 }
 
 bool configureLine(int fd, LineSetupProblem& problem)
@@ -75,8 +83,16 @@ PosixSerialPort::~PosixSerialPort()
     ::close(m_fd); // also releases the flock claim
 }
 
+int PosixSerialPort::lose(size_t transferred)
+{
+    m_lost = true;
+    return transferred > 0 ? static_cast<int>(transferred) : kConnectionLost;
+}
+
 int PosixSerialPort::write(std::span<const std::uint8_t> bytes, milliseconds total)
 {
+    if (m_lost)
+        return kConnectionLost;
     const auto deadline = Clock::now() + total;
     size_t written = 0;
     while (written < bytes.size()) {
@@ -86,13 +102,15 @@ int PosixSerialPort::write(std::span<const std::uint8_t> bytes, milliseconds tot
         const Readiness readiness = waitReady(m_fd, POLLOUT, remaining);
         if (readiness == Readiness::TimedOut)
             break;
-        if (readiness == Readiness::Closed)
-            return -1;
+        if (readiness == Readiness::HungUp)
+            return lose(written);
+        if (readiness == Readiness::Failed)
+            return kFailed;
         const ssize_t count = ::write(m_fd, bytes.data() + written, bytes.size() - written);
         if (count < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
-            return -1;
+            return meansConnectionLost(errno) ? lose(written) : kFailed;
         }
         written += static_cast<size_t>(count);
     }
@@ -101,6 +119,8 @@ int PosixSerialPort::write(std::span<const std::uint8_t> bytes, milliseconds tot
 
 int PosixSerialPort::read(std::span<std::uint8_t> buffer, const ReadLimits& limits)
 {
+    if (m_lost)
+        return kConnectionLost;
     const auto start = Clock::now();
     auto lastByte = start;
     size_t received = 0;
@@ -114,16 +134,20 @@ int PosixSerialPort::read(std::span<std::uint8_t> buffer, const ReadLimits& limi
         const Readiness readiness = waitReady(m_fd, POLLIN, remaining);
         if (readiness == Readiness::TimedOut)
             break;
-        if (readiness == Readiness::Closed) // hung up (an unplugged adapter, a closed pty) or invalid
-            return received > 0 ? static_cast<int>(received) : -1;
+        if (readiness == Readiness::HungUp)
+            return lose(received);
+        if (readiness == Readiness::Failed)
+            return received > 0 ? static_cast<int>(received) : kFailed;
         const ssize_t count = ::read(m_fd, buffer.data() + received, buffer.size() - received);
         if (count < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
-            return received > 0 ? static_cast<int>(received) : -1;
+            if (meansConnectionLost(errno))
+                return lose(received);
+            return received > 0 ? static_cast<int>(received) : kFailed;
         }
-        if (count == 0)
-            return received > 0 ? static_cast<int>(received) : -1;
+        if (count == 0) // readable yet nothing to read: the end of a line that hung up
+            return lose(received);
         received += static_cast<size_t>(count);
         lastByte = Clock::now();
     }
@@ -137,6 +161,8 @@ void PosixSerialPort::purge()
 
 LineStatus PosixSerialPort::takeLineStatus()
 {
+    if (m_lost)
+        return {.connectionLost = true};
     if (!m_hasErrorCounters)
         return {};
     serial_icounter_struct counters{};
@@ -146,7 +172,11 @@ LineStatus PosixSerialPort::takeLineStatus()
             m_hasErrorCounters = false;
             return {};
         }
-        return {.queryFailed = true, .errors = 0};
+        if (meansConnectionLost(errno)) {
+            m_lost = true;
+            return {.connectionLost = true};
+        }
+        return {.queryFailed = true};
     }
     const std::array<int, 5> counts = {counters.frame, counters.parity, counters.brk, counters.overrun,
                                        counters.buf_overrun};

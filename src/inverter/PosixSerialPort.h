@@ -7,7 +7,8 @@
 namespace quorvane {
 
 // A serial device file (a USB adapter, a built-in port, a pseudo-terminal) driven through
-// termios and poll(). Owned by whoever owns the TComm holding it (the core thread).
+// termios and poll(). A hang-up, EIO or a vanished device makes the line lost for good.
+// Owned by whoever owns the TComm holding it (the core thread).
 class PosixSerialPort final : public SerialTransport {
 public:
     explicit PosixSerialPort(int fd);
@@ -21,7 +22,11 @@ public:
     LineStatus takeLineStatus() override;
 
 private:
+    // Marks the line lost; the bytes that came through before, if any, are still returned.
+    int lose(size_t transferred);
+
     int m_fd;
+    bool m_lost = false;
     bool m_hasErrorCounters = true;
     // framing, parity, break, overrun, buffer overrun as last seen
     std::array<int, 5> m_lastCounts{};

@@ -29,18 +29,26 @@ struct LineErrorFlags {
 };
 
 struct LineStatus {
-    bool queryFailed = false;  // the port could not be asked at all
-    std::uint32_t errors = 0;  // LineErrorFlags seen since the previous query
+    bool queryFailed = false;     // the port could not be asked at all
+    bool connectionLost = false;  // the device hung up or went away
+    std::uint32_t errors = 0;     // LineErrorFlags seen since the previous query
 };
 
 // One open serial line: the only thing the inverter link needs from a port.
 // Used by one thread at a time (the core thread); not internally synchronised.
 class SerialTransport {
 public:
+    // Results of write and read besides a byte count.
+    static constexpr int kFailed = -1;
+    // The device hung up or went away (an unplugged adapter, a closed pty): this line will
+    // never work again, and every later call says so at once.
+    static constexpr int kConnectionLost = -2;
+
     virtual ~SerialTransport() = default;
-    // Bytes written before the time-out ran out, or -1 when the write failed.
+    // Bytes written before the time-out ran out, kFailed or kConnectionLost.
     virtual int write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds total) = 0;
-    // Bytes read (0 .. buffer size), or -1 when the read failed.
+    // Bytes read (0 .. buffer size), kFailed or kConnectionLost. Bytes that arrived before a
+    // hang-up are returned first; the loss is reported by the next call.
     virtual int read(std::span<std::uint8_t> buffer, const ReadLimits& limits) = 0;
     // Discards whatever waits in the input and output queues.
     virtual void purge() = 0;

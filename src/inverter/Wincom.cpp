@@ -45,11 +45,21 @@ void TComm::Open(std::string_view portName, int, int, int, int)
     }
     m_port = std::move(opened.transport);
     m_devicePath = device;
+    m_state = PortState::Open;
     // A port that refuses its settings stays open, and the caller goes on as with an open port.
     if (opened.setupProblem == LineSetupProblem::ReadSettings)
         m_notifier.showMessage("Errore BuildCommDCB");
     else if (opened.setupProblem == LineSetupProblem::WriteSettings)
         m_notifier.showMessage("Errore setcommstate");
+}
+
+void TComm::loseLine()
+{
+    // Letting the descriptor go frees the device name: an adapter that is plugged in again
+    // gets its old name back instead of the next free one.
+    m_port.reset();
+    m_state = PortState::Lost;
+    m_lastError = EIO;
 }
 
 int TComm::Write(std::span<const std::uint8_t> bytes)
@@ -60,8 +70,15 @@ int TComm::Write(std::span<const std::uint8_t> bytes)
     const int written = m_port->write(bytes, totalFor(bytes.size(), kWriteTotalPerByte, kWriteTotalConstant));
     if (written >= 0)
         return written;
+    if (written == SerialTransport::kConnectionLost) {
+        loseLine();
+        return -1;
+    }
     errno = 0;
-    if (m_port->takeLineStatus().queryFailed)
+    const LineStatus status = m_port->takeLineStatus();
+    if (status.connectionLost)
+        loseLine();
+    else if (status.queryFailed)
         m_lastError = errnoOr(EIO);
     return -1;
 }
@@ -69,9 +86,17 @@ int TComm::Write(std::span<const std::uint8_t> bytes)
 int TComm::ReadBlock(std::span<std::uint8_t> buffer)
 {
     m_lastError = 0;
+    if (m_state == PortState::Lost) {
+        m_lastError = EIO;
+        return kReadFailed;
+    }
     if (!m_port)
         return kStatusQueryFailed;
     const LineStatus status = m_port->takeLineStatus();
+    if (status.connectionLost) {
+        loseLine();
+        return kReadFailed;
+    }
     if (status.queryFailed)
         return kStatusQueryFailed;
     if (status.errors != 0) {
@@ -82,6 +107,10 @@ int TComm::ReadBlock(std::span<std::uint8_t> buffer)
     const auto total = totalFor(buffer.size(), kReadTotalPerByte, kReadTotalConstant);
     errno = 0;
     const int received = m_port->read(buffer, ReadLimits{.firstByte = total, .interByte = kReadInterval, .total = total});
+    if (received == SerialTransport::kConnectionLost) {
+        loseLine();
+        return kReadFailed;
+    }
     if (received < 0) {
         m_lastError = errnoOr(EIO);
         return kReadFailed;
@@ -94,6 +123,8 @@ int TComm::ReadUntilQuiet(std::span<std::uint8_t> buffer)
     if (!m_port)
         return 0;
     const int received = m_port->read(buffer, ReadLimits{.firstByte = kQuietGap, .interByte = kQuietGap, .total = {}});
+    if (received == SerialTransport::kConnectionLost)
+        loseLine();
     return received < 0 ? 0 : received;
 }
 
@@ -107,6 +138,7 @@ void TComm::Close()
 {
     m_port.reset();
     m_devicePath.clear();
+    m_state = PortState::Closed;
 }
 
 } // namespace quorvane

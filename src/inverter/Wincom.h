@@ -16,6 +16,7 @@ class UserNotifier;
 
 // The inverter's serial port: open with the fixed line settings (2400 baud, 8N1), write a
 // request, read a reply as a block of known length or until the line goes quiet, purge, close.
+// A line that hangs up or whose device goes away is let go and reported as lost (State).
 // Every operation blocks its caller. One instance for the whole run, owned and used only by
 // the core thread; no lock inside.
 class TComm {
@@ -38,6 +39,16 @@ public:
     // LastError after an Open that found no port to open.
     static constexpr std::uint32_t kOpenFailed = 1;
 
+    // What became of the port this object opened.
+    enum class PortState {
+        Closed, // none opened yet, or closed
+        Open,
+        // The device hung up or went away. The port has been let go at once, so that a device
+        // that comes back under the same name can be opened again; reads and writes fail
+        // until the next Open or Close.
+        Lost,
+    };
+
     TComm(SerialOpener& opener, UserNotifier& notifier, PortMap ports = {});
     ~TComm();
     TComm(const TComm&) = delete;
@@ -53,7 +64,8 @@ public:
     void Open(std::string_view portName, int baudRate = 2400, int dataBits = 8, int parity = 0, int stopBits = 1);
     [[nodiscard]] std::uint32_t LastError() const { return m_lastError; }
     [[nodiscard]] bool IsOpen() const { return m_port != nullptr; }
-    // The device file of the open port (empty when none is open).
+    [[nodiscard]] PortState State() const { return m_state; }
+    // The device file of the open (or lost) port; empty when none is open.
     [[nodiscard]] const std::string& DevicePath() const { return m_devicePath; }
 
     int Write(std::span<const std::uint8_t> bytes);
@@ -63,11 +75,14 @@ public:
     void Close();
 
 private:
+    void loseLine();
+
     SerialOpener& m_opener;
     UserNotifier& m_notifier;
     PortMap m_ports;
     std::unique_ptr<SerialTransport> m_port;
     std::string m_devicePath;
+    PortState m_state = PortState::Closed;
     std::uint32_t m_lastError = 0;
 };
 

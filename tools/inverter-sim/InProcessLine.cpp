@@ -6,10 +6,17 @@ using std::chrono::microseconds;
 
 InProcessLine::InProcessLine(InverterModel& model) : m_model(model) {}
 
+bool InProcessLine::lost()
+{
+    // A line whose device went away stays dead, also when the cable comes back.
+    m_lost = m_lost || m_model.Unplugged();
+    return m_lost;
+}
+
 int InProcessLine::write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds)
 {
-    if (m_model.Unplugged())
-        return -1;
+    if (lost())
+        return kConnectionLost;
     m_model.NoteReceivedBytes(bytes.size());
     for (const std::uint8_t byte : bytes) {
         m_request.push_back(byte);
@@ -24,8 +31,8 @@ int InProcessLine::write(std::span<const std::uint8_t> bytes, std::chrono::milli
 
 int InProcessLine::read(std::span<std::uint8_t> buffer, const ReadLimits& limits)
 {
-    if (m_model.Unplugged())
-        return -1;
+    if (lost())
+        return kConnectionLost;
     const microseconds start = m_now;
     microseconds lastByte = start;
     size_t received = 0;
@@ -57,7 +64,7 @@ void InProcessLine::purge()
 
 LineStatus InProcessLine::takeLineStatus()
 {
-    return {};
+    return {.connectionLost = lost()};
 }
 
 // An InProcessLine that frees its device name when the port is closed.

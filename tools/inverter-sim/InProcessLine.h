@@ -25,7 +25,10 @@ public:
     LineStatus takeLineStatus() override;
 
 private:
+    bool lost();
+
     InverterModel& m_model;
+    bool m_lost = false;
     Bytes m_request;
     std::deque<TimedByte> m_pending; // arrival times on the line's clock
     std::chrono::microseconds m_now{0};

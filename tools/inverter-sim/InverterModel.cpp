@@ -167,6 +167,12 @@ void InverterModel::Unplug()
     m_unplugged = true;
 }
 
+void InverterModel::PlugIn()
+{
+    const std::lock_guard lock(m_mutex);
+    m_unplugged = false;
+}
+
 bool InverterModel::Unplugged() const
 {
     const std::lock_guard lock(m_mutex);

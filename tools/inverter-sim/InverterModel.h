@@ -83,6 +83,10 @@ public:
     // Pulls the cable now, without waiting for a request: no more answers, and the lines on
     // this model fail their reads and writes from here on.
     void Unplug();
+    // Puts the cable back: the device can be opened again and answers. An open line that was
+    // lost stays lost, as a descriptor of a device that went away does; a new open gets a new
+    // line. (A pty that was closed does not come back: this is for the in-process line.)
+    void PlugIn();
     // True once the cable is out (Unplug, or an Unplug fault that has fired).
     [[nodiscard]] bool Unplugged() const;
 
