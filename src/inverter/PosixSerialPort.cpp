@@ -129,8 +129,9 @@ int PosixSerialPort::read(std::span<std::uint8_t> buffer, const ReadLimits& limi
         auto remaining = received == 0 ? start + limits.firstByte - now : lastByte + limits.interByte - now;
         if (limits.total)
             remaining = std::min(remaining, start + *limits.total - now);
-        if (remaining <= Clock::duration::zero())
-            break;
+        // Time up: one last look without waiting. A reader that was itself kept waiting on a
+        // busy machine takes the bytes already queued instead of splitting the reply.
+        remaining = std::max(remaining, Clock::duration::zero());
         const Readiness readiness = waitReady(m_fd, POLLIN, remaining);
         if (readiness == Readiness::TimedOut)
             break;

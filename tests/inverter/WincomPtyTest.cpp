@@ -213,3 +213,16 @@ TEST(WincomOpen, ADeviceThatIsNoSerialLineOpensWithTheSettingsMessage)
     EXPECT_TRUE(comm.IsOpen());
     EXPECT_EQ(notifier.messages, std::vector<std::string>{"Errore BuildCommDCB"});
 }
+
+TEST_F(WincomPty, AReadWhoseTimeIsUpStillTakesTheBytesAlreadyWaiting)
+{
+    comm.Close();
+    const OpenedPort opened = opener.open(inverter.DevicePath());
+    ASSERT_NE(opened.transport, nullptr);
+    model.SetFullSpeed(true);
+    ASSERT_EQ(opened.transport->write(FrameCommand("QMOD"), 1s), 7);
+    ASSERT_TRUE(replyWaiting(5));
+    // As for a reader kept waiting so long that its time ran out before it looked.
+    const int n = opened.transport->read(std::span(buffer, 5), ReadLimits{.firstByte = 0ms, .interByte = 0ms, .total = 0ms});
+    EXPECT_EQ(n, 5);
+}
