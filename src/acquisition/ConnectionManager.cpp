@@ -7,6 +7,7 @@
 #include "core/CoreTimer.h"
 #include "core/DisplayRefresher.h"
 #include "core/EventMemo.h"
+#include "core/LocaleFormats.h"
 #include "inverter/LinkState.h"
 #include "inverter/PortMap.h"
 #include "inverter/Wincom.h"
@@ -16,8 +17,8 @@ namespace quorvane {
 ConnectionManager::ConnectionManager(TComm& comm, InverterQueries& queries, AcquisitionSteps& steps,
                                      MeasurementRecord& record, EventMemo& memo, LinkState& link,
                                      OutputRequests& requests, AcquisitionControl& control, const TDati& settings,
-                                     const Clock& clock, ConnectionTimers timers, DisplayRefresher& display,
-                                     PacerFactory makePacer)
+                                     const Clock& clock, const LocaleFormats& formats, ConnectionTimers timers,
+                                     DisplayRefresher& display, PacerFactory makePacer)
     : m_comm(comm)
     , m_queries(queries)
     , m_steps(steps)
@@ -28,6 +29,7 @@ ConnectionManager::ConnectionManager(TComm& comm, InverterQueries& queries, Acqu
     , m_control(control)
     , m_settings(settings)
     , m_clock(clock)
+    , m_formats(formats)
     , m_timers(timers)
     , m_display(display)
     , m_makePacer(makePacer ? std::move(makePacer) : PacerFactory([] { return std::make_unique<RealTimePacer>(); }))
@@ -56,10 +58,21 @@ void ConnectionManager::setTimers(bool enabled)
 void ConnectionManager::Connect1Click()
 {
     m_control.HoldAcquisition = false;
-    if (m_link.LinkConnected)
+    if (m_link.LinkConnected) {
+        m_silenceReported = false; // the person took the link down: nothing to follow any more
         disconnect();
-    else
+    } else {
         connect();
+        retryIfFailed();
+    }
+}
+
+void ConnectionManager::retryIfFailed()
+{
+    if (m_link.LinkConnected || !m_settings.AutoReConnect || ReconnectState == kReconnectsGivenUp)
+        return;
+    ReconnectState = kReconnectPending;
+    m_timers.TimerConnect.SetEnabled(true);
 }
 
 void ConnectionManager::connect()
@@ -136,7 +149,8 @@ ConnectionManager::Outcome ConnectionManager::openConfiguredPort()
 
 void ConnectionManager::failed(const std::string& line)
 {
-    m_view.Label1 = "Error";
+    // While a silence goes on, the window keeps showing since when.
+    m_view.Label1 = m_silenceReported ? silentSinceText() : "Error";
     if (!line.empty())
         m_memo.AddEventLine(line);
     m_view.Connect1Caption = "Connect";
@@ -151,6 +165,12 @@ void ConnectionManager::connected()
     m_view.Label1 = "Connected";
     setTimers(true);
     m_record.PollTime = m_clock.now();
+    m_connectedAt = m_record.PollTime;
+    m_silentTicks = 0;
+    // A reconnect that was still to come is not needed any more.
+    m_timers.TimerConnect.SetEnabled(false);
+    if (ReconnectState == kReconnectPending)
+        ReconnectState = 0;
     replaceThread();
     m_requests.StatusRequest = true; // the first cycle reads the priority in force
     m_thread->Resume();
@@ -208,26 +228,86 @@ void ConnectionManager::TestClick(bool ticked)
     }
 }
 
+std::optional<bool> ConnectionManager::progressThisTick()
+{
+    if (m_record.ValidReadings != LastSeenReadings) {
+        StallTicks = 0;
+        return true;
+    }
+    const bool lost = m_comm.State() == TComm::PortState::Lost;
+    const bool cycleRan = m_thread && m_thread->LoopCount() != LastSeenLoopCount;
+    if (m_control.ReqByWeb && !cycleRan && !lost)
+        return std::nullopt;
+    if (lost)
+        return false; // a lost port does not come back by itself: no allowance
+    const int seconds = m_timers.Timer1.Interval() / 1000;
+    if (seconds <= 1)
+        return false;
+    ++StallTicks;
+    // Slow intervals get two intervals' worth of ticks before a tick counts.
+    return 2 * seconds > StallTicks;
+}
+
+void ConnectionManager::reportLostPort()
+{
+    if (m_comm.State() != TComm::PortState::Lost) {
+        m_lossReported = false;
+        return;
+    }
+    if (m_lossReported)
+        return;
+    m_lossReported = true;
+    m_memo.AddEventLine("Connection to " + m_comm.DevicePath() + " lost: the device hung up or went away.");
+}
+
+QDateTime ConnectionManager::lastAnswer() const
+{
+    return m_record.LastValidReading.isValid() ? m_record.LastValidReading : m_connectedAt;
+}
+
+std::string ConnectionManager::silentSinceText() const
+{
+    const QDateTime since = lastAnswer();
+    return "Silent since "
+           + (since.date() == m_clock.now().date() ? m_formats.longTime(since.time()) : m_formats.dateTime(since));
+}
+
+void ConnectionManager::followSilence(bool progress)
+{
+    if (progress) {
+        m_silentTicks = 0;
+        if (m_silenceReported) {
+            m_silenceReported = false;
+            m_memo.AddEventLine("Inverter answering again.");
+            if (m_link.LinkConnected)
+                m_view.Label1 = m_link.Test ? "Test Mode" : "Connected";
+        }
+        return;
+    }
+    // Said once per silence, at the watchdog's limit, whether or not a reconnect follows.
+    if (!m_silenceReported && ++m_silentTicks >= kStalledTicksBeforeReconnect) {
+        m_silenceReported = true;
+        m_memo.AddEventLine("Inverter stopped answering: no valid reading since " + m_formats.dateTime(lastAnswer())
+                            + ".");
+    }
+    if (m_silenceReported)
+        m_view.Label1 = silentSinceText();
+}
+
 void ConnectionManager::Watchdog()
 {
-    bool progress = true;
-    if (m_thread && m_thread->LoopCount() == LastSeenLoopCount) {
-        const int seconds = m_timers.Timer1.Interval() / 1000;
-        if (seconds <= 1) {
-            progress = false;
-        } else {
-            ++StallTicks;
-            // Slow intervals get two intervals' worth of ticks before a tick counts.
-            progress = 2 * seconds > StallTicks;
-        }
-    } else {
-        StallTicks = 0;
-    }
+    reportLostPort();
+    const std::optional<bool> progress = progressThisTick();
+    if (!progress)
+        return; // waiting for a page request is no silence
+    followSilence(*progress);
 
-    if (m_settings.AutoReConnect && !progress && ReconnectState >= 0) {
-        if (++ReconnectState == kStalledTicksBeforeReconnect) {
-            ReconnectState = -1;
-            Connect1Click(); // disconnects
+    if (m_settings.AutoReConnect && !*progress) {
+        // A reconnect already pending, or given up, waits for readings to come again.
+        if (ReconnectState >= 0 && ++ReconnectState == kStalledTicksBeforeReconnect) {
+            ReconnectState = kReconnectPending;
+            disconnect();
+            m_view.Label1 = silentSinceText();
             m_timers.TimerConnect.SetEnabled(true);
         }
     } else {
@@ -236,8 +316,9 @@ void ConnectionManager::Watchdog()
     }
 }
 
-void ConnectionManager::NoteLoopCount()
+void ConnectionManager::NoteProgress()
 {
+    LastSeenReadings = m_record.ValidReadings;
     if (m_thread)
         LastSeenLoopCount = m_thread->LoopCount();
 }
@@ -245,13 +326,17 @@ void ConnectionManager::NoteLoopCount()
 void ConnectionManager::TimerConnectTimer()
 {
     m_timers.TimerConnect.SetEnabled(false);
-    Connect1Click(); // connects, with a search when that is configured
+    m_control.HoldAcquisition = false;
+    if (!m_link.LinkConnected)
+        connect(); // with a search when that is configured
     m_memo.AddEventLine("AutoReconnect executed.");
     ReconnectState = 0;
-    if (++ReconnectAttempts == kReconnectAttempts) {
-        ReconnectState = -99;
+    if (++ReconnectAttempts >= kReconnectAttempts) {
+        ReconnectState = kReconnectsGivenUp;
         m_memo.AddEventLine("FATAL: maximum number of reconnect attempt has been made. Check cable and Inverter.");
+        return;
     }
+    retryIfFailed();
 }
 
 void ConnectionManager::SetMeasuringInterval(int intervalMs)

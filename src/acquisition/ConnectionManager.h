@@ -4,8 +4,11 @@
 #include "acquisition/CyclePacer.h"
 #include "acquisition/DataRead.h"
 
+#include <QDateTime>
+
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace quorvane {
@@ -14,6 +17,7 @@ class Clock;
 class CoreTimer;
 class DisplayRefresher;
 class EventMemo;
+class LocaleFormats;
 class TComm;
 struct LinkState;
 struct MeasurementRecord;
@@ -38,7 +42,9 @@ struct ConnectionTimers {
 };
 
 // Finds the inverter (on the configured port or by searching COM1..COM29), connects, starts
-// the acquisition thread and the timers, disconnects, and reconnects after a stall.
+// the acquisition thread and the timers, disconnects, and heals the link: a port that was
+// lost, an inverter that stopped answering and a connect that found no inverter are said in
+// the memo and, when "AutoReConnect" allows, reconnected (the port opened again by its name).
 // Thread ownership: the core thread. It owns the acquisition thread.
 class ConnectionManager {
 public:
@@ -46,29 +52,35 @@ public:
 
     static constexpr int kStalledTicksBeforeReconnect = 8;
     static constexpr int kReconnectAttempts = 6;
+    static constexpr int kReconnectPending = -1;
+    static constexpr int kReconnectsGivenUp = -99;
     static constexpr int kReconnectDelayMs = 5000;
     static constexpr int kTestModeLogIntervalMs = 200;
 
     ConnectionManager(TComm& comm, InverterQueries& queries, AcquisitionSteps& steps, MeasurementRecord& record,
                       EventMemo& memo, LinkState& link, OutputRequests& requests, AcquisitionControl& control,
-                      const TDati& settings, const Clock& clock, ConnectionTimers timers, DisplayRefresher& display,
-                      PacerFactory makePacer);
+                      const TDati& settings, const Clock& clock, const LocaleFormats& formats, ConnectionTimers timers,
+                      DisplayRefresher& display, PacerFactory makePacer);
     ~ConnectionManager();
 
-    // "Connect"/"Disconnect": connects when not connected, disconnects otherwise.
+    // "Connect"/"Disconnect": connects when not connected, disconnects otherwise. A connect
+    // that fails is tried again by the reconnect timer when "AutoReConnect" is on and the
+    // attempts have not been given up.
     void Connect1Click();
     // "Check": a presence check with a verdict line.
     void Button1Click();
     // The "Test mode" box was ticked or cleared.
     void TestClick(bool ticked);
-    // Reconnect attempt, five seconds after the watchdog disconnected.
+    // Reconnect attempt, five seconds after the watchdog disconnected or a connect failed.
     void TimerConnectTimer();
 
-    // The supervisor tick's watchdog step: a thread whose cycle count stands still for too
-    // long has the link taken down and, when allowed, reconnected.
+    // The supervisor tick's watchdog step. Progress is a new valid reading, not a cycle: a
+    // dead port or a silent inverter lets cycles run, each failing fast. A link without
+    // readings for too long is said in the memo once and, when allowed, taken down and
+    // reconnected; a lost port is said as soon as it is seen.
     void Watchdog();
-    // The supervisor tick's last step: remembers the cycle count it saw.
-    void NoteLoopCount();
+    // The supervisor tick's last step: remembers the readings and the cycle count it saw.
+    void NoteProgress();
 
     // The measuring interval: Timer1's interval and the pause between two cycles.
     void SetMeasuringInterval(int intervalMs);
@@ -85,7 +97,10 @@ public:
     // "AutoReConnect" setting as it stands.
     int StallTicks = 0;
     int LastSeenLoopCount = 0;
-    int ReconnectState = 0;     // stalled ticks counted; -1 reconnect pending; -99 given up
+    int LastSeenReadings = 0;
+    // Stalled ticks counted; kReconnectPending while disconnected with a reconnect to come;
+    // kReconnectsGivenUp after the last attempt, until readings come again.
+    int ReconnectState = 0;
     int ReconnectAttempts = 0;
 
 private:
@@ -97,6 +112,16 @@ private:
     Outcome openConfiguredPort();
     void connected();
     void failed(const std::string& line);
+    // A connect that failed is tried again with the reconnect rules, when they allow it.
+    void retryIfFailed();
+    // This tick's verdict: a new reading or not; nothing while the thread waits for a page
+    // request (no cycle ran, so there was nothing to answer).
+    std::optional<bool> progressThisTick();
+    void reportLostPort();
+    void followSilence(bool progress);
+    // The last valid reading, or the connect when none came since the program started.
+    [[nodiscard]] QDateTime lastAnswer() const;
+    [[nodiscard]] std::string silentSinceText() const;
     void replaceThread();
     void newThread();
     void setTimers(bool enabled);
@@ -111,6 +136,7 @@ private:
     AcquisitionControl& m_control;
     const TDati& m_settings;
     const Clock& m_clock;
+    const LocaleFormats& m_formats;
     ConnectionTimers m_timers;
     DisplayRefresher& m_display; // refreshed after every connect that succeeds
     PacerFactory m_makePacer;
@@ -118,6 +144,11 @@ private:
     ConnectionView m_view;
     std::unique_ptr<ReadPlot> m_thread;
     int m_threadsCreated = 0;
+
+    int m_silentTicks = 0;         // ticks in a row without progress
+    bool m_silenceReported = false; // said in the memo; ends with the next reading
+    bool m_lossReported = false;   // the lost port was said in the memo
+    QDateTime m_connectedAt;       // the presence check answered: the answer before any reading
 };
 
 } // namespace quorvane

@@ -56,7 +56,7 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     , m_timer3(m_options.Timers, 1000)
     , m_timerConnect(m_options.Timers, ConnectionManager::kReconnectDelayMs)
     , m_connection(m_comm, m_queries, m_steps, m_record, m_memo, m_link, m_requests, m_control, m_live, clock,
-                   ConnectionTimers{m_timer, m_timer1, m_timer3, m_timerConnect}, *this, m_options.MakePacer)
+                   m_formats, ConnectionTimers{m_timer, m_timer1, m_timer3, m_timerConnect}, *this, m_options.MakePacer)
     , m_logs(m_options.LogBase, m_live, m_computed, m_memo, m_formats, m_notices)
     , m_mail(m_live, m_memo, clock, m_options.MailRoutes)
     , m_outbox(m_options.Outbox != nullptr ? *m_options.Outbox : static_cast<MailOutbox&>(m_mail))

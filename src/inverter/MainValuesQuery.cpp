@@ -40,7 +40,7 @@ void InverterQueries::fillTestModeValues()
     m_record.UpdatePollTiming(m_clock.now());
     m_record.TakeLinePresenceFromReading();
     m_record.UpdateLineTransition(MeasurementRecord::AbsenceThreshold(m_link.MeasTimeIndex));
-    m_record.ValuesValid = true;
+    m_record.AcceptReading(m_clock.now());
 }
 
 void InverterQueries::applyMainValuesReply(const std::uint8_t* reply, int count)
@@ -57,7 +57,7 @@ void InverterQueries::applyMainValuesReply(const std::uint8_t* reply, int count)
         m_record.SolarCharging = statusBit(reply, kSolarChargingCharacter);
         m_record.ChargeOn = statusBit(reply, kChargeOnCharacter);
     }
-    m_record.ValuesValid = true;
+    m_record.AcceptReading(m_clock.now());
 }
 
 void InverterQueries::QueryMainValues()

@@ -72,6 +72,13 @@ void MeasurementRecord::UpdateLineTransition(int absenceThreshold)
     }
 }
 
+void MeasurementRecord::AcceptReading(const QDateTime& now)
+{
+    ValuesValid = true;
+    ++ValidReadings;
+    LastValidReading = now;
+}
+
 void MeasurementRecord::UpdatePollTiming(const QDateTime& now)
 {
     PrevPollTime = PollTime;

@@ -68,6 +68,11 @@ struct MeasurementRecord {
 
     std::string LastReadingStamp;
 
+    // Main-values readings accepted so far (test-mode ones included), and when the latest
+    // came: the watchdog counts the inverter's answers by them, not by cycles run.
+    int ValidReadings = 0;
+    QDateTime LastValidReading;
+
     // The sixteen display variables := the stripped reply slots they come from.
     void SetDisplayVariablesFromSlots();
 
@@ -80,6 +85,9 @@ struct MeasurementRecord {
 
     // PrevPollTime := PollTime; PollTime := now; SecondsSincePrevPoll := seconds between, to the millisecond.
     void UpdatePollTiming(const QDateTime& now);
+
+    // A main-values reading was accepted now: ValuesValid is set and the reading counted.
+    void AcceptReading(const QDateTime& now);
 
     // -5 for measuring intervals of 1, 2 and 5 s (MeasTime index 0..2), -1 for longer ones.
     [[nodiscard]] static int AbsenceThreshold(int measTimeIndex);

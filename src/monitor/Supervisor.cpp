@@ -73,9 +73,9 @@ void Supervisor::TimerTimer()
         m_dayReference = m_tickTime;
     }
 
-    // 8.-9. Events; the cycle count this tick saw.
+    // 8.-9. Events; the readings and the cycle count this tick saw.
     m_events.ReportEnergyFlowEvents(m_formats.dateTime(m_tickTime));
-    m_connection.NoteLoopCount();
+    m_connection.NoteProgress();
 
     // What a crash would lose, on disk once a minute.
     m_progress.SaveIfDue(m_dayReference.date());

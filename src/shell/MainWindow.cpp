@@ -155,6 +155,7 @@ void TForm1::buildWindow()
     m_connect->setGeometry(8, 8, 75, 29);
     connect(m_connect, &QPushButton::clicked, this, [this] { forward([](CoreApp& core) { core.Connection().Connect1Click(); }); });
     m_label1 = panel("Label1", client, {8, 44, 75, 32});
+    m_label1->setWordWrap(true); // "Silent since" and its time take two lines
     m_test = new QCheckBox("Test mode", client);
     m_test->setObjectName("Test");
     m_test->move(10, 86);

@@ -1,125 +1,16 @@
-// The connection manager against simulated inverters on the in-process line (virtual time, so
-// no thread's scheduling can split a reply), mapped to COM names through the settings' [Ports]
-// section. The test's thread plays the core thread; the timers are fired by hand and the
-// pauses between cycles are gated.
-#include "FakeUserNotifier.h"
-#include "MemoMessages.h"
-#include "GatedPacer.h"
-#include "InProcessLine.h"
-#include "InverterModel.h"
-#include "acquisition/ConnectionManager.h"
-#include "monitor/CycleSteps.h"
-#include "inverter/MeasurementRecord.h"
-#include "inverter/OutputRequests.h"
-#include "config/Settings.h"
-#include "core/CoreTimer.h"
-#include "core/DisplayRefresher.h"
-#include "core/EventMemo.h"
-#include "core/LocaleFormats.h"
-#include "core/ManualClock.h"
-#include "inverter/Wincom.h"
-#include "core/ComputedValues.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <map>
-#include <set>
+// The connection manager against simulated inverters on the in-process line: connecting,
+// searching, test mode, the "Check" button, the thread's cycles and the watchdog's reconnects.
+#include "ConnectionRig.h"
 
 using namespace quorvane;
 using namespace std::chrono_literals;
 using quorvane::fakes::PumpUntil;
 using quorvane::sim::Fault;
+using quorvane::testsupport::kInverter;
 
 namespace {
 
-const std::string kInverter = "/sim/inverter";
-
-// The in-process inverters attached to `devices`, except that the devices listed in `busy` are
-// taken by another program between the probe and the open (the probe succeeds, every later
-// open fails).
-class ProbeThenBusyOpener final : public SerialOpener {
-public:
-    OpenedPort open(const std::string& device) override
-    {
-        if (busy.count(device) != 0 && m_opens[device]++ > 0)
-            return {};
-        return devices.open(device);
-    }
-    sim::InProcessOpener devices;
-    std::set<std::string> busy;
-
-private:
-    std::map<std::string, int> m_opens;
-};
-
-// Counts the display refreshes the manager asks for.
-class CountingRefresher final : public DisplayRefresher {
-public:
-    void RefreshDisplay() override { ++refreshes; }
-    int refreshes = 0;
-};
-
-class ConnectionTest : public ::testing::Test {
-protected:
-    ConnectionTest()
-    {
-        // Every COM name points nowhere unless a test maps it to a simulator.
-        for (int number = 1; number <= PortMap::kLastPort; ++number)
-            settings.Ports[number] = "/nonexistent/com" + std::to_string(number);
-        opener.devices.Attach(kInverter, model);
-        settings.Ports[1] = kInverter;
-        settings.AutoSearch = false;
-        model.SetFullSpeed(true);
-        model.SetAnswerDelay(0ms);
-        manager.SetMeasuringInterval(1000);
-    }
-
-    [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(memo.Lines()); }
-    [[nodiscard]] bool memoHas(const std::string& message) const
-    {
-        const auto all = messages();
-        return std::find(all.begin(), all.end(), message) != all.end();
-    }
-    [[nodiscard]] fakes::GatedPacer& pacer() const { return *pacers.back(); }
-    // Serves the current thread's cycle until it sits in its pause.
-    void untilPaused() { ASSERT_TRUE(PumpUntil([this] { return pacer().Waiting(); })); }
-    // Commands the simulator received after the first `skip`.
-    [[nodiscard]] std::vector<std::string> commandsAfter(size_t skip) const
-    {
-        const auto all = model.ReceivedCommands();
-        return {all.begin() + static_cast<long>(std::min(skip, all.size())), all.end()};
-    }
-
-    sim::InverterModel model;
-    ProbeThenBusyOpener opener;
-    fakes::FakeUserNotifier person;
-    TComm comm{opener, person};
-    ManualClock clock{QDateTime(QDate(2026, 6, 1), QTime(12, 0, 0))};
-    LocaleFormats formats{"C"};
-    EventMemo memo{clock, formats};
-    MeasurementRecord record;
-    ComputedValues computed;
-    LinkState link;
-    OutputRequests requests;
-    AcquisitionControl control;
-    TDati settings{QDate(2026, 6, 1)};
-    InverterQueries queries{comm, record, memo, link, requests, clock, [](std::chrono::milliseconds) {}, 7};
-    CycleSteps steps{comm, queries, computed, record, requests, link, clock, formats};
-    CoreTimer timer{CoreTimer::Drive::Manual};
-    CoreTimer timer1{CoreTimer::Drive::Manual};
-    CoreTimer timer3{CoreTimer::Drive::Manual};
-    CoreTimer timerConnect{CoreTimer::Drive::Manual};
-    std::vector<fakes::GatedPacer*> pacers;
-    CountingRefresher display;
-    ConnectionManager manager{comm, queries, steps, record, memo, link, requests, control, settings, clock,
-                              ConnectionTimers{timer, timer1, timer3, timerConnect}, display,
-                              [this] {
-                                  auto pacer = std::make_unique<fakes::GatedPacer>();
-                                  pacers.push_back(pacer.get());
-                                  return pacer;
-                              }};
-};
+using ConnectionTest = quorvane::testsupport::ConnectionRig;
 
 } // namespace
 
@@ -306,7 +197,7 @@ TEST_F(ConnectionTest, ExitWhileSuspendedRunsOneMoreCycleAndEnds)
     EXPECT_EQ(control.IntervalMs, 1000);
 }
 
-TEST_F(ConnectionTest, TheWatchdogDisconnectsAStalledLinkAndReconnectsOnce)
+TEST_F(ConnectionTest, TheWatchdogDisconnectsAStalledLinkAndTriesToReconnect)
 {
     settings.AutoReConnect = true;
     manager.Connect1Click();
@@ -317,7 +208,7 @@ TEST_F(ConnectionTest, TheWatchdogDisconnectsAStalledLinkAndReconnectsOnce)
 
     auto tick = [this] {
         manager.Watchdog();
-        manager.NoteLoopCount();
+        manager.NoteProgress();
     };
     tick(); // sees the first cycle
     for (int stalled = 1; stalled < 8; ++stalled) {
@@ -333,29 +224,33 @@ TEST_F(ConnectionTest, TheWatchdogDisconnectsAStalledLinkAndReconnectsOnce)
     EXPECT_EQ(timerConnect.Interval(), 5000);
 
     timerConnect.Fire(); // five seconds later
-    EXPECT_FALSE(timerConnect.Enabled());
     const auto all = messages();
     ASSERT_GE(all.size(), 2u);
     EXPECT_EQ(all[all.size() - 2], "Port COM1 NOT found"); // the cable is still out
     EXPECT_EQ(all.back(), "AutoReconnect executed.");
     EXPECT_EQ(manager.ReconnectAttempts, 1);
-    EXPECT_EQ(manager.ReconnectState, 0);
     EXPECT_FALSE(link.LinkConnected);
+    // So the next attempt follows five seconds later.
+    EXPECT_TRUE(timerConnect.Enabled());
+    EXPECT_EQ(manager.ReconnectState, ConnectionManager::kReconnectPending);
 }
 
 TEST_F(ConnectionTest, SixFruitlessReconnectsEndWithTheFatalLine)
 {
+    // The inverter answers the presence check, but no main-values reply passes its CRC.
+    Bytes rejected = sim::InverterModel::FrameReply("NAK");
+    ++rejected[rejected.size() - 2];
+    model.SetRawReply("QPIGS", rejected);
     settings.AutoReConnect = true;
     manager.Connect1Click();
     untilPaused();
     auto tick = [this] {
         manager.Watchdog();
-        manager.NoteLoopCount();
+        manager.NoteProgress();
     };
-    tick();
     for (int attempt = 1; attempt <= 6; ++attempt) {
         // Each new thread makes its first cycle and then stalls in its pause; no tick between
-        // two reconnects ever sees progress.
+        // two reconnects ever sees a reading.
         for (int stalled = 0; stalled < 8; ++stalled)
             tick();
         ASSERT_FALSE(link.LinkConnected) << attempt;
@@ -368,6 +263,19 @@ TEST_F(ConnectionTest, SixFruitlessReconnectsEndWithTheFatalLine)
     EXPECT_EQ(messages().back(), "FATAL: maximum number of reconnect attempt has been made. Check cable and Inverter.");
     const auto lines = memo.Lines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), lines.back()), 1);
+
+    // Given up: the link stays as it is until readings come again.
+    for (int stalled = 0; stalled < 20; ++stalled)
+        tick();
+    EXPECT_TRUE(link.LinkConnected);
+    EXPECT_EQ(manager.ReconnectState, -99);
+    EXPECT_FALSE(timerConnect.Enabled());
+    model.ClearRawReplies();
+    pacer().Release();
+    ASSERT_TRUE(PumpUntil([this] { return manager.Thread()->LoopCount() == 2 && pacer().Waiting(); }));
+    tick();
+    EXPECT_EQ(manager.ReconnectState, 0);
+    EXPECT_EQ(manager.ReconnectAttempts, 0);
 }
 
 TEST_F(ConnectionTest, ATickThatSeesProgressResetsTheReconnectCount)
@@ -376,10 +284,10 @@ TEST_F(ConnectionTest, ATickThatSeesProgressResetsTheReconnectCount)
     manager.Connect1Click();
     untilPaused();
     manager.Watchdog();
-    manager.NoteLoopCount();
+    manager.NoteProgress();
     for (int stalled = 0; stalled < 5; ++stalled) {
         manager.Watchdog();
-        manager.NoteLoopCount();
+        manager.NoteProgress();
     }
     EXPECT_EQ(manager.ReconnectState, 5);
     pacer().Release();
