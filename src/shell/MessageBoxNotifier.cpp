@@ -2,6 +2,9 @@
 
 #include <QThread>
 
+#include <future>
+#include <memory>
+
 namespace quorvane {
 
 namespace {
@@ -43,25 +46,35 @@ void MessageBoxNotifier::showCaptionedWarning(const std::string& caption, const 
     showNotice(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text), true);
 }
 
-UserNotifier::Answer MessageBoxNotifier::askYesNo(const std::string& question)
+UserNotifier::Answer MessageBoxNotifier::askOnGuiThread(const QString& question)
 {
-    const auto ask = [this, &question] {
-        if (m_closing)
-            return Answer::No;
-        QMessageBox box(QMessageBox::Question, kCaption, QString::fromStdString(question),
-                        QMessageBox::Yes | QMessageBox::No);
-        m_openQuestions.append(&box);
-        const int button = box.exec();
-        m_openQuestions.removeAll(&box);
-        return button == QMessageBox::Yes && !m_closing ? Answer::Yes : Answer::No;
-    };
-    if (QThread::currentThread() == thread())
-        return ask();
     if (m_closing)
         return Answer::No;
-    Answer answer = Answer::No;
-    QMetaObject::invokeMethod(this, [&answer, &ask] { answer = ask(); }, Qt::BlockingQueuedConnection);
-    return answer;
+    QMessageBox box(QMessageBox::Question, kCaption, question, QMessageBox::Yes | QMessageBox::No);
+    m_openQuestions.append(&box);
+    const int button = box.exec();
+    m_openQuestions.removeAll(&box);
+    return button == QMessageBox::Yes && !m_closing ? Answer::Yes : Answer::No;
+}
+
+UserNotifier::Answer MessageBoxNotifier::askYesNo(const std::string& question)
+{
+    const QString text = QString::fromStdString(question);
+    if (QThread::currentThread() == thread())
+        return askOnGuiThread(text);
+    if (m_closing)
+        return Answer::No;
+    // The answer comes back through a promise: a question the GUI thread drops unasked (the
+    // program ending) reads as No instead of leaving the asking thread waiting.
+    auto answer = std::make_shared<std::promise<Answer>>();
+    std::future<Answer> answered = answer->get_future();
+    QMetaObject::invokeMethod(
+        this, [this, text, answer] { answer->set_value(askOnGuiThread(text)); }, Qt::QueuedConnection);
+    try {
+        return answered.get();
+    } catch (const std::future_error&) {
+        return Answer::No;
+    }
 }
 
 void MessageBoxNotifier::CancelQuestions()

@@ -31,6 +31,7 @@ public:
 
 private:
     void showNotice(QMessageBox::Icon icon, const QString& caption, const QString& text, bool onTop);
+    Answer askOnGuiThread(const QString& question);
 
     std::atomic<bool> m_closing = false;
     QList<QPointer<QMessageBox>> m_openQuestions; // GUI thread only
