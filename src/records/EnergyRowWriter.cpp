@@ -1,29 +1,22 @@
 #include "records/EnergyRowWriter.h"
 
+#include "core/FileText.h"
+
 #include <sys/stat.h>
 
-#include <fstream>
-#include <iterator>
+#include <cerrno>
 
 namespace quorvane {
 
 namespace {
 
-// The file's content; empty when it does not exist, nothing when it cannot be read.
+// The file's content; empty when it does not exist yet, nothing when it cannot be read.
 std::optional<std::string> contentOf(const std::string& path)
 {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
+    if (::stat(path.c_str(), &info) != 0 && errno == ENOENT)
         return std::string();
-    if (!S_ISREG(info.st_mode))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return std::nullopt;
-    return content;
+    return ReadFileText(path);
 }
 
 } // namespace

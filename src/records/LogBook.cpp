@@ -7,10 +7,8 @@
 #include "core/NumberText.h"
 #include "core/UserNotifier.h"
 #include "core/ComputedValues.h"
+#include "core/FileText.h"
 
-#include <sys/stat.h>
-
-#include <fstream>
 #include <optional>
 
 namespace quorvane {
@@ -18,26 +16,6 @@ namespace quorvane {
 namespace {
 
 constexpr int kTotalsFields = 4;
-
-bool fileExists(const std::string& path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// The whole file, or nothing when it cannot be opened or read.
-std::optional<std::string> readFile(const std::string& path)
-{
-    if (!fileExists(path))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return std::nullopt;
-    return content;
-}
 
 // The last non-empty line of a text.
 std::string_view lastLine(std::string_view content)
@@ -174,7 +152,7 @@ void LogBook::SaveEventLog(const QDate& day)
 
 bool LogBook::LoadEventLog()
 {
-    return fileExists(m_tree.EventLogPath()) && m_memo.LoadFromFile(m_tree.EventLogPath());
+    return RegularFileExists(m_tree.EventLogPath()) && m_memo.LoadFromFile(m_tree.EventLogPath());
 }
 
 std::string LogBook::ComputedHeading() const
@@ -184,7 +162,7 @@ std::string LogBook::ComputedHeading() const
 
 bool LogBook::LoadTotals(const QDate& today)
 {
-    const auto content = readFile(m_tree.TotalsPath());
+    const auto content = ReadFileText(m_tree.TotalsPath());
     if (!content) {
         m_totalsStartDate = m_formats.shortDate(today);
         return false;
@@ -210,7 +188,7 @@ FileWriteError LogBook::writeTotals(const QDate& today)
     const std::string todayText = m_formats.shortDate(today);
     if (m_totalsStartDate.empty())
         m_totalsStartDate = todayText;
-    const std::string start = fileExists(m_tree.TotalsPath()) ? m_totalsStartDate : todayText;
+    const std::string start = RegularFileExists(m_tree.TotalsPath()) ? m_totalsStartDate : todayText;
     const std::string line =
         start + "," + todayText + "," + FormatFixed3(m_values.Aux5) + "," + FormatFixed3(m_values.Aux6) + "\r\n";
     return WriteFileAtomically(m_tree.TotalsPath(), line);
@@ -225,9 +203,9 @@ void LogBook::SaveTotals(const QDate& today)
 bool LogBook::ReloadBasicList()
 {
     m_basic.ClearRows();
-    if (!fileExists(m_tree.BasicLogPath()))
+    if (!RegularFileExists(m_tree.BasicLogPath()))
         return false;
-    const auto content = readFile(m_tree.BasicLogPath());
+    const auto content = ReadFileText(m_tree.BasicLogPath());
     if (!content) {
         m_person.showWarning("Error reading Variables Log.");
         return false;
@@ -242,7 +220,7 @@ bool LogBook::ReloadBasicList()
 bool LogBook::ReloadComputedList()
 {
     m_computed.ClearRows();
-    const auto content = readFile(m_tree.ComputedLogPath());
+    const auto content = ReadFileText(m_tree.ComputedLogPath());
     if (!content)
         return false;
     m_computed.Load(*content);
@@ -260,7 +238,7 @@ void LogBook::SetEnergyCaption()
 bool LogBook::ReloadEnergyList(const QDate& today)
 {
     m_energy.ClearRows();
-    const auto content = readFile(m_tree.EnergyLogPath());
+    const auto content = ReadFileText(m_tree.EnergyLogPath());
     if (!content)
         return false;
     m_energy.SetColumnNames(std::vector<std::string>{"Date", "Sol. Energy", "Line. Energy (app)", "Line Energy (act)",
