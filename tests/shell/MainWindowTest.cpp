@@ -3,6 +3,7 @@
 // has it on a real pseudo-terminal.
 #include "FakeUserNotifier.h"
 #include "GatedPacer.h"
+#include "ProgramInFolder.h"
 #include "HttpClient.h"
 #include "InProcessLine.h"
 #include "InverterModel.h"
@@ -229,23 +230,14 @@ TEST(ShellEndToEnd, TheProgramServesLiveValuesAndWritesItsLogsWhenStopped)
     model.SetAnswerDelay(0ms);
     model.SetMainField(1, "231.7");
     sim::PtyInverter inverter{model};
-    const QString program = folder.filePath("quorvane");
-    ASSERT_TRUE(QFile::copy(QUORVANE_EXECUTABLE, program));
-    QFile::setPermissions(program, QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
     // Port 0: the system picks a free port and the program says which.
-    std::ofstream(folder.filePath("quorvane.INI").toStdString())
+    std::ofstream(fakes::SettingsFileIn(folder.path()).toStdString())
         << "[Main]\nAutoSearch=0\nAutoConnect=1\nMeasTime=0\n[Http]\nPort=0\n[Ports]\nCOM1=" << inverter.DevicePath()
         << "\n";
 
     QProcess quorvane;
-    quorvane.setWorkingDirectory(folder.path());
-    quorvane.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("QUORVANE_ECHO_MEMO", "1");
-    quorvane.setProcessEnvironment(environment);
-    quorvane.start(program, {});
-    ASSERT_TRUE(quorvane.waitForStarted(static_cast<int>(std::chrono::milliseconds(kPatience).count())));
+    ASSERT_TRUE(fakes::StartProgramIn(quorvane, folder.path(),
+                                      static_cast<int>(std::chrono::milliseconds(kPatience).count())));
     const std::string livePage = printedLivePage(quorvane);
     ASSERT_TRUE(livePage.starts_with("http://localhost:")) << livePage;
     EXPECT_NE(livePage, "http://localhost:0/");

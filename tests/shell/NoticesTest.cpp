@@ -2,6 +2,7 @@
 // thread that gave it, a question waits for its answer until the program closes, and the
 // program ends on SIGTERM while a notice nobody can close is on the screen.
 #include "GatedPacer.h"
+#include "ProgramInFolder.h"
 #include "shell/MessageBoxNotifier.h"
 
 #include <QApplication>
@@ -106,23 +107,14 @@ TEST_P(StopWithANoticeOpen, SigtermEndsTheProgramAndItsLogsAreWritten)
 {
     const StuckStart& start = GetParam();
     QTemporaryDir folder;
-    const QString program = folder.filePath("quorvane");
-    ASSERT_TRUE(QFile::copy(QUORVANE_EXECUTABLE, program));
-    QFile::setPermissions(program, QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
-    std::ofstream(folder.filePath("quorvane.INI").toStdString())
+    std::ofstream(fakes::SettingsFileIn(folder.path()).toStdString())
         << "[Main]\nAutoSearch=0\nAutoConnect=1\nMeasTime=0\n[Http]\nPort=0\n[Ports]\n" << start.ports << "\n";
     if (start.logIsAFile)
         std::ofstream(folder.filePath("Log").toStdString()) << "not a folder\n";
 
     QProcess quorvane;
-    quorvane.setWorkingDirectory(folder.path());
-    quorvane.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("QUORVANE_ECHO_MEMO", "1");
-    quorvane.setProcessEnvironment(environment);
-    quorvane.start(program, {});
-    ASSERT_TRUE(quorvane.waitForStarted(static_cast<int>(std::chrono::milliseconds(fakes::kPatience).count())));
+    ASSERT_TRUE(fakes::StartProgramIn(quorvane, folder.path(),
+                                      static_cast<int>(std::chrono::milliseconds(fakes::kPatience).count())));
 
     // The notice is on record, and the core went on (it answers on the web and polls on).
     std::string output;
