@@ -30,27 +30,25 @@ FileWriteError EnergyRowWriter::WriteFinal(const std::string& path, const std::s
 {
     const FileWriteError result = write(path, row);
     if (result == FileWriteError::None)
-        m_openOffset.reset();
+        m_openPrefix.reset();
     return result;
 }
 
 FileWriteError EnergyRowWriter::write(const std::string& path, const std::string& row)
 {
-    const auto content = contentOf(path);
-    if (!content)
-        return FileWriteError::Open;
-    // The open row is replaced while the file still holds what came before it; a file changed
-    // by someone else meanwhile gets a new row.
-    if (!m_openOffset || m_openPath != path || content->size() < *m_openOffset) {
+    // What comes before the open row is read once, when the row is first written; the saves
+    // after it only rewrite the file (this run is the file's one writer).
+    if (!m_openPrefix || m_openPath != path) {
+        auto content = contentOf(path);
+        if (!content)
+            return FileWriteError::Open;
+        // A line cut off by a crash during an earlier append is ended, never joined to this row.
+        if (!content->empty() && content->back() != '\n')
+            *content += "\r\n";
         m_openPath = path;
-        m_openOffset = content->size();
+        m_openPrefix = std::move(*content);
     }
-    std::string replaced = content->substr(0, *m_openOffset);
-    // A line cut off by a crash during an earlier append is ended, never joined to this row.
-    if (!replaced.empty() && replaced.back() != '\n')
-        replaced += "\r\n";
-    replaced += row;
-    return WriteFileAtomically(path, replaced);
+    return WriteFileAtomically(path, *m_openPrefix + row);
 }
 
 } // namespace quorvane

@@ -2,7 +2,6 @@
 
 #include "core/AtomicFile.h"
 
-#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -26,7 +25,7 @@ private:
     [[nodiscard]] FileWriteError write(const std::string& path, const std::string& row);
 
     std::string m_openPath;
-    std::optional<std::size_t> m_openOffset; // where the open row starts in m_openPath
+    std::optional<std::string> m_openPrefix; // m_openPath's content before the open row
 };
 
 } // namespace quorvane
