@@ -151,6 +151,8 @@ int PosixSerialPort::read(std::span<std::uint8_t> buffer, const ReadLimits& limi
             return lose(received);
         received += static_cast<size_t>(count);
         lastByte = Clock::now();
+        if (limits.complete && limits.complete(buffer.first(received)))
+            break;
     }
     return static_cast<int>(received);
 }

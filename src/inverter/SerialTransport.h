@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -9,13 +10,19 @@
 
 namespace quorvane {
 
-// When a read gives up. A read returns as soon as it has all the bytes asked for; otherwise
-// it ends when no first byte came within `firstByte`, when `interByte` passed between two
-// bytes, or when `total` (if set) has run out since the call.
+// Told the bytes received so far, says whether they already hold everything the reader
+// waits for (a whole reply), so that the read need not wait out its time-outs.
+using ReadComplete = std::function<bool(std::span<const std::uint8_t> received)>;
+
+// When a read gives up. A read returns as soon as it has all the bytes asked for, or as soon
+// as `complete` (if set) says the bytes so far are enough; otherwise it ends when no first
+// byte came within `firstByte`, when `interByte` passed between two bytes, or when `total`
+// (if set) has run out since the call.
 struct ReadLimits {
     std::chrono::milliseconds firstByte;
     std::chrono::milliseconds interByte;
     std::optional<std::chrono::milliseconds> total;
+    ReadComplete complete = {};
 };
 
 // Line errors reported by the port since the previous query, as the error flags a Windows

@@ -100,6 +100,21 @@ TEST_F(WincomInProcess, OneOpenPortPerDeviceAndUnplugEndsTheLine)
     EXPECT_FALSE(second.PortExists("COM3"));
 }
 
+TEST(InProcessLineRead, AReadEndsWhenItsCompletionCheckSaysTheReplyIsWhole)
+{
+    // Forty bytes now, the rest an hour later: a read that waited for its gaps would take the
+    // hour (virtual here) and return everything.
+    sim::InverterModel model;
+    sim::InProcessLine line(model);
+    model.InjectFault({.kind = Fault::SplitWithPauses, .duration = 1h, .chunk = 40});
+    line.write(FrameCommand("QPIGS"), 1s);
+    std::uint8_t buffer[200] = {};
+    const ReadLimits limits{.firstByte = 2h, .interByte = 2h, .total = {}, .complete = [](auto received) {
+                                return received.size() >= 40;
+                            }};
+    EXPECT_EQ(line.read(buffer, limits), 40);
+}
+
 namespace {
 
 // A port whose driver reports line errors on demand, for what a pty cannot produce.

@@ -103,6 +103,27 @@ TEST_F(WincomPty, ReadBlockReturnsThePartialCount)
     EXPECT_EQ(Bytes(buffer, buffer + 3), (Bytes{0x28, 'L', 0x06}));
 }
 
+TEST(PosixSerialPortRead, AReadEndsWhenItsCompletionCheckSaysTheReplyIsWhole)
+{
+    // Forty bytes now, the rest an hour later: only a read that stops at its completion check
+    // returns before the hour is up.
+    sim::InverterModel model;
+    sim::PtyInverter inverter{model};
+    model.SetFullSpeed(true);
+    model.InjectFault({.kind = Fault::SplitWithPauses, .duration = 1h, .chunk = 40});
+    OpenedPort opened = PosixSerialOpener().open(inverter.DevicePath());
+    ASSERT_NE(opened.transport, nullptr);
+    ASSERT_EQ(opened.transport->write(FrameCommand("QPIGS"), 1s), 8);
+    std::uint8_t buffer[200] = {};
+    const ReadLimits limits{.firstByte = 2h, .interByte = 2h, .total = {}, .complete = [](auto received) {
+                                return received.size() >= 40;
+                            }};
+    const int n = opened.transport->read(buffer, limits);
+    ASSERT_EQ(n, 40);
+    const Bytes reply = model.MainValuesReply();
+    EXPECT_EQ(Bytes(buffer, buffer + n), Bytes(reply.begin(), reply.begin() + 40));
+}
+
 TEST_F(WincomPty, ABlockReadEndsAtAGapBetweenBytesNotAtItsTotalTime)
 {
     // The reply stops after 40 bytes; the rest would come an hour later.

@@ -52,6 +52,8 @@ int InProcessLine::read(std::span<std::uint8_t> buffer, const ReadLimits& limits
         lastByte = m_now;
         buffer[received++] = m_pending.front().value;
         m_pending.pop_front();
+        if (limits.complete && limits.complete(buffer.first(received)))
+            break;
     }
     return static_cast<int>(received);
 }
