@@ -1,9 +1,9 @@
 #include "inverter/PosixSerialPort.h"
 
-#include <fcntl.h>
+#include "inverter/DeviceDescriptor.h"
+
 #include <linux/serial.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,38 +14,7 @@ namespace quorvane {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-int pollMilliseconds(Clock::duration remaining)
-{
-    // Round up so that a wait never ends a hair early and spins on a zero time-out.
-    return static_cast<int>(std::chrono::ceil<milliseconds>(remaining).count());
-}
-
-enum class Readiness { Ready, TimedOut, HungUp, Failed };
-
-// Waits up to `remaining` for the descriptor to be ready for `events`. A hang-up, a device
-// error or a descriptor that is no longer valid reads as HungUp, unless `events` can still be
-// served: bytes that arrived before the hang-up are read first. An interrupted wait reads as
-// Ready: the caller's non-blocking call then finds nothing to do and the caller goes round
-// again with its time-out recomputed.
-Readiness waitReady(int fd, short events, Clock::duration remaining)
-{
-    pollfd request{fd, events, 0};
-    const int ready = ::poll(&request, 1, pollMilliseconds(remaining));
-    if (ready < 0)
-        return errno == EINTR ? Readiness::Ready : Readiness::Failed;
-    if (ready == 0)
-        return Readiness::TimedOut;
-    return (request.revents & events) != 0 ? Readiness::Ready : Readiness::HungUp;
-}
-
-// The errors of a device that hung up or was removed, and of a descriptor that is gone.
-bool meansConnectionLost(int error)
-{
-    return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE || error == EBADF;
-}
 
 bool configureLine(int fd, LineSetupProblem& problem)
 {
@@ -93,13 +62,13 @@ int PosixSerialPort::write(std::span<const std::uint8_t> bytes, milliseconds tot
 {
     if (m_lost)
         return kConnectionLost;
-    const auto deadline = Clock::now() + total;
+    const auto deadline = PortClock::now() + total;
     size_t written = 0;
     while (written < bytes.size()) {
-        const auto remaining = deadline - Clock::now();
-        if (remaining <= Clock::duration::zero())
+        const auto remaining = deadline - PortClock::now();
+        if (remaining <= PortClock::duration::zero())
             break;
-        const Readiness readiness = waitReady(m_fd, POLLOUT, remaining);
+        const Readiness readiness = WaitReady(m_fd, POLLOUT, remaining);
         if (readiness == Readiness::TimedOut)
             break;
         if (readiness == Readiness::HungUp)
@@ -110,7 +79,7 @@ int PosixSerialPort::write(std::span<const std::uint8_t> bytes, milliseconds tot
         if (count < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
-            return meansConnectionLost(errno) ? lose(written) : kFailed;
+            return MeansConnectionLost(errno) ? lose(written) : kFailed;
         }
         written += static_cast<size_t>(count);
     }
@@ -121,18 +90,12 @@ int PosixSerialPort::read(std::span<std::uint8_t> buffer, const ReadLimits& limi
 {
     if (m_lost)
         return kConnectionLost;
-    const auto start = Clock::now();
+    const auto start = PortClock::now();
     auto lastByte = start;
     size_t received = 0;
     while (received < buffer.size()) {
-        const auto now = Clock::now();
-        auto remaining = received == 0 ? start + limits.firstByte - now : lastByte + limits.interByte - now;
-        if (limits.total)
-            remaining = std::min(remaining, start + *limits.total - now);
-        // Time up: one last look without waiting. A reader that was itself kept waiting on a
-        // busy machine takes the bytes already queued instead of splitting the reply.
-        remaining = std::max(remaining, Clock::duration::zero());
-        const Readiness readiness = waitReady(m_fd, POLLIN, remaining);
+        const auto remaining = ReadWaitLeft(limits, start, lastByte, received > 0);
+        const Readiness readiness = WaitReady(m_fd, POLLIN, remaining);
         if (readiness == Readiness::TimedOut)
             break;
         if (readiness == Readiness::HungUp)
@@ -143,14 +106,14 @@ int PosixSerialPort::read(std::span<std::uint8_t> buffer, const ReadLimits& limi
         if (count < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
-            if (meansConnectionLost(errno))
+            if (MeansConnectionLost(errno))
                 return lose(received);
             return received > 0 ? static_cast<int>(received) : kFailed;
         }
         if (count == 0) // readable yet nothing to read: the end of a line that hung up
             return lose(received);
         received += static_cast<size_t>(count);
-        lastByte = Clock::now();
+        lastByte = PortClock::now();
         if (limits.complete && limits.complete(buffer.first(received)))
             break;
     }
@@ -175,7 +138,7 @@ LineStatus PosixSerialPort::takeLineStatus()
             m_hasErrorCounters = false;
             return {};
         }
-        if (meansConnectionLost(errno)) {
+        if (MeansConnectionLost(errno)) {
             m_lost = true;
             return {.connectionLost = true};
         }
@@ -197,15 +160,13 @@ LineStatus PosixSerialPort::takeLineStatus()
 
 OpenedPort PosixSerialOpener::open(const std::string& device)
 {
-    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    // No sharing: flock keeps out every program that follows the convention (root included),
-    // TIOCEXCL every other non-root opener.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return {};
-    }
+    const int fd = OpenExclusively(device);
+    return fd < 0 ? OpenedPort{} : OpenSerialLine(fd);
+}
+
+OpenedPort PosixSerialOpener::OpenSerialLine(int fd)
+{
+    // No sharing: besides the flock claim, TIOCEXCL keeps out every other non-root opener.
     ::ioctl(fd, TIOCEXCL);
     OpenedPort opened;
     configureLine(fd, opened.setupProblem);

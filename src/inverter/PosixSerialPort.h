@@ -32,9 +32,12 @@ private:
     std::array<int, 5> m_lastCounts{};
 };
 
+// Opens every device as a serial line. (DeviceOpener also drives USB-HID devices.)
 class PosixSerialOpener final : public SerialOpener {
 public:
     OpenedPort open(const std::string& device) override;
+    // Takes an exclusively opened descriptor of a serial device and sets its line up.
+    [[nodiscard]] static OpenedPort OpenSerialLine(int fd);
 };
 
 } // namespace quorvane
