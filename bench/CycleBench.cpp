@@ -1,7 +1,10 @@
 // bench_cycle: one main-values query and one mode query per cycle, over a pseudo-terminal,
 // against the simulator at the real pace of 2400 baud. Compares the median cycle with the
-// floor the protocol allows: the bytes of both requests and replies on the line, the
-// simulator's answer delays, and the 220 ms of silence that ends a main-values reply.
+// floor of the wire: the bytes of both requests and replies on the line and the simulator's
+// two answer delays. A reader that waited for 220 ms of silence after a reply instead of
+// ending at its last byte would sit at the older floor, also printed. The processor time the
+// whole process spends per cycle (the simulator's line thread included) shows what the
+// reading costs.
 //
 //   bench_cycle [CYCLES]
 //
@@ -21,6 +24,8 @@
 
 #include <QCoreApplication>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -29,6 +34,19 @@
 
 using namespace quorvane;
 using SteadyClock = std::chrono::steady_clock;
+
+namespace {
+
+// User and system processor time of this process so far, in milliseconds.
+double processorMs()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& time) { return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_usec) / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -56,6 +74,7 @@ int main(int argc, char** argv)
     InverterQueries queries(comm, record, memo, link, requests, clock);
 
     std::vector<double> cycleMs;
+    const double processorBefore = processorMs();
     for (int cycle = 0; cycle < cycles; ++cycle) {
         const auto start = SteadyClock::now();
         comm.Purge();
@@ -68,6 +87,7 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    const double processorPerCycle = (processorMs() - processorBefore) / cycles;
     std::sort(cycleMs.begin(), cycleMs.end());
     const double median = cycleMs[cycleMs.size() / 2];
 
@@ -75,14 +95,16 @@ int main(int argc, char** argv)
     const double byteMs = duration<double, std::milli>(sim::InverterModel::kByteTime).count();
     const size_t bytesOnLine = FrameCommand("QPIGS").size() + model.MainValuesReply().size() + FrameCommand("QMOD").size()
                                + sim::InverterModel::FrameReply("L").size();
-    const double floorMs = static_cast<double>(bytesOnLine) * byteMs
-                           + 2 * duration<double, std::milli>(sim::InverterModel::kDefaultAnswerDelay).count()
-                           + duration<double, std::milli>(TComm::kQuietGap).count();
+    const double wireMs = static_cast<double>(bytesOnLine) * byteMs;
+    const double floorMs = wireMs + 2 * duration<double, std::milli>(sim::InverterModel::kDefaultAnswerDelay).count();
+    const double quietFloorMs = floorMs + duration<double, std::milli>(TComm::kQuietGap).count();
 
     std::printf("cycles %d, fastest %.1f ms, median %.1f ms, slowest %.1f ms\n", cycles, cycleMs.front(), median,
                 cycleMs.back());
-    std::printf("floor: %zu bytes at 2400 baud (%.1f ms) + 2 answer delays + quiet gap = %.1f ms\n", bytesOnLine,
-                static_cast<double>(bytesOnLine) * byteMs, floorMs);
+    std::printf("processor time %.2f ms a cycle (user and system, the simulator's thread included)\n",
+                processorPerCycle);
+    std::printf("floor with a quiet gap after the reply: %.1f ms (ratio %.3f)\n", quietFloorMs, median / quietFloorMs);
+    std::printf("floor: %zu bytes at 2400 baud (%.1f ms) + 2 answer delays = %.1f ms\n", bytesOnLine, wireMs, floorMs);
     std::printf("cycle_ratio %.3f median_ms %.1f floor_ms %.1f\n", median / floorMs, median, floorMs);
     return 0;
 }
