@@ -4,7 +4,7 @@
 // every event line is also written to standard output, so a terminal can follow it.
 #include "app/CoreHost.h"
 #include "core/Clock.h"
-#include "inverter/PosixSerialPort.h"
+#include "inverter/DeviceOpener.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageBoxNotifier.h"
 #include "shell/Style.h"
@@ -45,7 +45,7 @@ int main(int argc, char** argv)
     ApplyAmethystKamri(application);
 
     SystemClock clock;
-    PosixSerialOpener opener;
+    DeviceOpener opener; // serial lines and USB-HID devices alike
     MessageBoxNotifier notifier;
     CoreApp::Options options;
     options.SettingsPath = SettingsFilePath(QCoreApplication::applicationFilePath().toStdString());
