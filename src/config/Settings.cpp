@@ -26,6 +26,7 @@ constexpr std::array<const char*, 6> kAuxDefaults = {
 constexpr std::array<const char*, 6> kUnitDefaults = {"kWh", "W", "kWh", "kWh", "kWh", "kWh"};
 constexpr std::array<const char*, 4> kTimerLetters = {"A", "B", "C", "D"};
 constexpr int kPortKeys = 29;
+constexpr std::string_view kHidIdsKey = "HidIds";
 
 // Calls visit(section, key, field) for every setting, in the order the file is written.
 // Load and save share this one list, so a key can never be read under one name and written
@@ -240,6 +241,7 @@ TDati LoadSettings(const std::string& path, const LocaleFormats& formats, const 
         if (const auto device = file.Value("Ports", "COM" + std::to_string(number)); device && !device->empty())
             settings.Ports[number] = *device;
     }
+    settings.HidIds = file.Value("Ports", kHidIdsKey).value_or("");
     return settings;
 }
 
@@ -254,6 +256,11 @@ FileWriteError SaveSettings(const std::string& path, const TDati& settings)
         else
             file.RemoveKey("Ports", key);
     }
+    // A file that never had the key does not get it.
+    if (settings.HidIds.empty())
+        file.RemoveKey("Ports", kHidIdsKey);
+    else
+        file.SetValue("Ports", kHidIdsKey, settings.HidIds);
     return WriteFileAtomically(path, file.Serialize());
 }
 

@@ -85,6 +85,9 @@ struct TDati {
 
     // [Ports]: "COM" number -> device file, for the serial port names.
     std::map<int, std::string> Ports;
+    // [Ports] "HidIds": USB ids ("1234:abcd", comma-separated) of further raw HID devices the
+    // port search tries besides the inverters' own; empty: the key is not in the file.
+    std::string HidIds;
 
     // The defaults of every key, with the times on `today`.
     explicit TDati(const QDate& today = QDate::currentDate());

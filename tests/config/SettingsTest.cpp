@@ -155,6 +155,30 @@ TEST_F(SettingsFile, PortMappingsAreReadAndWrittenBack)
     EXPECT_NE(content().find("COM30=/dev/ignored"), std::string::npos);
 }
 
+TEST_F(SettingsFile, TheSearchedHidIdsAreReadAndWrittenBackAndNeverAdded)
+{
+    // A file without the key: saved as it was, with no such key.
+    const std::string without = "[Ports]\r\nCOM3=/dev/hidraw0\r\n";
+    write(without);
+    TDati settings = load();
+    EXPECT_EQ(settings.HidIds, "");
+    EXPECT_EQ(settings.Ports, (std::map<int, std::string>{{3, "/dev/hidraw0"}}));
+    ASSERT_EQ(SaveSettings(path, settings), FileWriteError::None);
+    EXPECT_EQ(IniFile::Parse(content()).Value("Ports", "HidIds"), std::nullopt);
+    EXPECT_EQ(IniFile::Parse(content()).Value("Ports", "COM3"), "/dev/hidraw0");
+
+    // With the key: kept as written, next to the port mappings; cleared, it goes.
+    write("[Ports]\r\nHidIds=0665:5161,1234:ABCD\r\nCOM3=/dev/hidraw0\r\n");
+    settings = load();
+    EXPECT_EQ(settings.HidIds, "0665:5161,1234:ABCD");
+    ASSERT_EQ(SaveSettings(path, settings), FileWriteError::None);
+    EXPECT_NE(content().find("[Ports]\r\nHidIds=0665:5161,1234:ABCD\r\nCOM3=/dev/hidraw0\r\n"), std::string::npos);
+    settings.HidIds.clear();
+    ASSERT_EQ(SaveSettings(path, settings), FileWriteError::None);
+    EXPECT_EQ(load().HidIds, "");
+    EXPECT_EQ(content().find("HidIds"), std::string::npos);
+}
+
 TEST_F(SettingsFile, AFailedSaveLeavesThePreviousFileWhole)
 {
     write("[Main]\r\nMeasTime=3\r\n");
