@@ -12,6 +12,8 @@
 #include "inverter/PortMap.h"
 #include "inverter/Wincom.h"
 
+#include <set>
+
 namespace quorvane {
 
 ConnectionManager::ConnectionManager(TComm& comm, InverterQueries& queries, AcquisitionSteps& steps,
@@ -115,27 +117,42 @@ void ConnectionManager::connect()
 
 ConnectionManager::Outcome ConnectionManager::searchPorts()
 {
+    std::set<std::string> tried; // device files
     for (int number = 1; number <= PortMap::kLastPort; ++number) {
-        // Messages name the port without the device prefix.
-        const std::string shown = "COM" + std::to_string(number);
         const std::string name = PortMap::PortName(number);
-        m_memo.AddEventLine("Trying port " + shown + "...");
-        if (!m_comm.PortExists(name)) {
-            m_memo.AddEventLine("Port " + shown + " Not Found.");
-            continue;
-        }
-        m_comm.Open(name);
-        if (m_comm.LastError() != 0) {
-            m_memo.AddEventLine("Port " + shown + " Busy.");
-            continue;
-        }
-        m_comm.Purge();
-        if (m_queries.CheckInverter())
+        tried.insert(m_comm.Ports().DevicePath(name));
+        // Messages name the port without the device prefix.
+        if (tryPort("COM" + std::to_string(number), name))
             return Outcome::Connected;
-        m_memo.AddEventLine("Port " + shown + " Found but Inverter not connected.");
-        m_comm.Close();
+    }
+    // A raw HID device has no COM number of its own (numbers keep their meaning in the settings
+    // however devices come and go): one that no COM name above stands for is named by its
+    // device file, in the same lines.
+    for (const HidrawDevice& device : m_hidraw.WithIds(SearchedUsbIds(m_settings.HidIds))) {
+        if (tried.insert(device.DevicePath).second && tryPort(device.DevicePath, device.DevicePath))
+            return Outcome::Connected;
     }
     return Outcome::NotFound;
+}
+
+bool ConnectionManager::tryPort(const std::string& shown, const std::string& name)
+{
+    m_memo.AddEventLine("Trying port " + shown + "...");
+    if (!m_comm.PortExists(name)) {
+        m_memo.AddEventLine("Port " + shown + " Not Found.");
+        return false;
+    }
+    m_comm.Open(name);
+    if (m_comm.LastError() != 0) {
+        m_memo.AddEventLine("Port " + shown + " Busy.");
+        return false;
+    }
+    m_comm.Purge();
+    if (m_queries.CheckInverter())
+        return true;
+    m_memo.AddEventLine("Port " + shown + " Found but Inverter not connected.");
+    m_comm.Close();
+    return false;
 }
 
 ConnectionManager::Outcome ConnectionManager::openConfiguredPort()

@@ -3,6 +3,7 @@
 #include "acquisition/AcquisitionSteps.h"
 #include "acquisition/CyclePacer.h"
 #include "acquisition/DataRead.h"
+#include "inverter/HidrawDirectory.h"
 
 #include <QDateTime>
 
@@ -41,7 +42,8 @@ struct ConnectionTimers {
     CoreTimer& TimerConnect; // the reconnect five seconds after the watchdog disconnected
 };
 
-// Finds the inverter (on the configured port or by searching COM1..COM29), connects, starts
+// Finds the inverter (on the configured port, or by searching COM1..COM29 and then the raw HID
+// devices with a known USB id that no COM name stands for), connects, starts
 // the acquisition thread and the timers, disconnects, and heals the link: a port that was
 // lost, an inverter that stopped answering and a connect that found no inverter are said in
 // the memo and, when "AutoReConnect" allows, reconnected (the port opened again by its name).
@@ -89,6 +91,10 @@ public:
     // At exit: the thread is woken, runs one last cycle and ends; this returns after that.
     void ShutdownAcquisition();
 
+    // Where the search looks for raw HID devices (a fake sysfs tree in tests).
+    void SetHidrawDirectory(HidrawDirectory directory) { m_hidraw = std::move(directory); }
+    [[nodiscard]] const HidrawDirectory& Hidraw() const { return m_hidraw; }
+
     [[nodiscard]] const ConnectionView& View() const { return m_view; }
     [[nodiscard]] ReadPlot* Thread() const { return m_thread.get(); }
     [[nodiscard]] int ThreadsCreated() const { return m_threadsCreated; }
@@ -109,6 +115,8 @@ private:
     void connect();
     void disconnect();
     Outcome searchPorts();
+    // One port of the search, named `shown` in the memo; true when the inverter answered there.
+    bool tryPort(const std::string& shown, const std::string& name);
     Outcome openConfiguredPort();
     void connected();
     void failed(const std::string& line);
@@ -140,6 +148,7 @@ private:
     ConnectionTimers m_timers;
     DisplayRefresher& m_display; // refreshed after every connect that succeeds
     PacerFactory m_makePacer;
+    HidrawDirectory m_hidraw;
 
     ConnectionView m_view;
     std::unique_ptr<ReadPlot> m_thread;

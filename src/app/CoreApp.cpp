@@ -70,6 +70,7 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     , m_server([this](const HttpRequest& request, HttpRespond respond) { m_dispatcher.Handle(request, std::move(respond)); },
                m_options.HttpThreads)
 {
+    m_connection.SetHidrawDirectory(HidrawDirectory(m_options.SysfsRoot));
     m_supervisor.RefreshDisplay = [this] { RefreshDisplay(); };
     m_supervisor.SetReqByWebBox = [this](bool ticked) { SetReqByWebBox(ticked); };
     m_timer.SetHandler([this] { m_supervisor.TimerTimer(); });

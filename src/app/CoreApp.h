@@ -84,6 +84,7 @@ public:
         // Where notices go instead of the mail sender (a recorder in tests); null: the sender.
         MailOutbox* Outbox = nullptr;
         int HttpThreads = 2;
+        std::string SysfsRoot = "/sys"; // where the raw HID devices are listed (a fake tree in tests)
     };
 
     CoreApp(Options options, const Clock& clock, SerialOpener& opener, UserNotifier& person, QObject* parent = nullptr);

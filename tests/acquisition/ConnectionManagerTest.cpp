@@ -2,6 +2,9 @@
 // searching, test mode, the "Check" button, the thread's cycles and the watchdog's reconnects.
 #include "ConnectionRig.h"
 
+#include <filesystem>
+#include <fstream>
+
 using namespace quorvane;
 using namespace std::chrono_literals;
 using quorvane::fakes::PumpUntil;
@@ -116,6 +119,61 @@ TEST_F(ConnectionTest, ASearchWithNoInverterAnywhere)
     EXPECT_EQ(all.back(), "Port not found in system.");
     EXPECT_EQ(manager.View().Label1, "Error");
     EXPECT_FALSE(link.LinkConnected);
+}
+
+TEST_F(ConnectionTest, ASearchGoesOnToTheHidDevicesWithAKnownUsbIdByTheirDeviceFiles)
+{
+    const auto addHidDevice = [this](const std::string& name, const std::string& id) {
+        const std::string folder = sysfs.path().toStdString() + "/class/hidraw/" + name + "/device";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder + "/uevent") << "HID_ID=0003:0000" << id.substr(0, 4) << ":0000" << id.substr(5) << "\n";
+    };
+    addHidDevice("hidraw0", "0665:5161"); // mapped to COM3 below: tried there only
+    addHidDevice("hidraw1", "046d:c31c"); // a keyboard: never tried
+    addHidDevice("hidraw2", "1234:abcd"); // tried when the settings add its id
+    addHidDevice("hidraw5", "0665:5161");
+    sim::InverterModel silentModel;
+    silentModel.InjectFault({.kind = Fault::NoAnswer, .times = -1});
+    opener.devices.Attach("/dev/hidraw0", silentModel);
+    opener.devices.Attach("/dev/hidraw2", silentModel);
+    opener.devices.Attach("/dev/hidraw5", model);
+    settings.AutoSearch = true;
+    settings.Ports[1] = "/nonexistent/com1";
+    settings.Ports[3] = "/dev/hidraw0";
+
+    const struct {
+        const char* hidIds;
+        std::vector<std::string> hidLines;
+    } cases[] = {
+        {"", {}},
+        {"1234:ABCD",
+         {"Trying port /dev/hidraw2...", "Inverter Not connected.", "Port /dev/hidraw2 Found but Inverter not connected."}},
+    };
+    for (const auto& c : cases) {
+        memo.Clear();
+        settings.HidIds = c.hidIds;
+        manager.Connect1Click();
+
+        std::vector<std::string> expected;
+        for (int number = 1; number <= PortMap::kLastPort; ++number) {
+            const std::string port = "COM" + std::to_string(number);
+            expected.push_back("Trying port " + port + "...");
+            if (number == 3) {
+                expected.push_back("Inverter Not connected.");
+                expected.push_back("Port COM3 Found but Inverter not connected.");
+            } else {
+                expected.push_back("Port " + port + " Not Found.");
+            }
+        }
+        expected.insert(expected.end(), c.hidLines.begin(), c.hidLines.end());
+        expected.push_back("Trying port /dev/hidraw5...");
+        expected.push_back("Inverter connected.");
+        expected.push_back("Connected to /dev/hidraw5 port and Inverter.");
+        EXPECT_EQ(messages(), expected) << c.hidIds;
+        EXPECT_EQ(manager.View().Label1, "Connected");
+        manager.Connect1Click(); // disconnect for the next case
+        ASSERT_FALSE(link.LinkConnected);
+    }
 }
 
 TEST_F(ConnectionTest, TestModeResumesTheSameThreadEachTime)

@@ -22,6 +22,8 @@
 #include "inverter/Wincom.h"
 #include "monitor/CycleSteps.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -70,6 +72,8 @@ protected:
         model.SetFullSpeed(true);
         model.SetAnswerDelay(std::chrono::milliseconds(0));
         manager.SetMeasuringInterval(1000);
+        // No raw HID device unless a test lays one out in the fake sysfs tree.
+        manager.SetHidrawDirectory(HidrawDirectory(sysfs.path().toStdString()));
     }
 
     [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(memo.Lines()); }
@@ -88,6 +92,7 @@ protected:
         return {all.begin() + static_cast<long>(std::min(skip, all.size())), all.end()};
     }
 
+    QTemporaryDir sysfs;
     sim::InverterModel model;
     ProbeThenBusyOpener opener;
     fakes::FakeUserNotifier person;
