@@ -76,7 +76,6 @@ struct HttpServer::Impl {
 
 namespace http_server {
 
-constexpr size_t kHeaderLimit = 8 * 1024;
 // Connections too new to be closed for room may take the count past the limit, up to this many
 // times the limit; then accepting waits.
 constexpr size_t kHardLimitFactor = 8;
@@ -308,7 +307,7 @@ void Session::readRequest()
     }
     m_phase = Phase::Reading;
     m_parser.emplace();
-    m_parser->header_limit(kHeaderLimit);
+    m_parser->header_limit(HttpServer::kHeaderLimit);
     m_parser->body_limit(HttpServer::kBodyLimit);
     // The whole request must arrive within the time-out: a client that trickles is dropped.
     m_stream.expires_after(m_shared->limits.ReadTimeout);
@@ -335,9 +334,9 @@ void Session::onRead(beast::error_code error)
     }
     touch();
     auto& message = m_parser->get();
+    const std::string_view method(message.method_string().data(), message.method_string().size());
     const std::string_view target(message.target().data(), message.target().size());
-    HttpRequest request{std::string(message.method_string()), std::string(target.substr(0, target.find('?'))),
-                        std::move(message.body()), m_peer};
+    const HttpRequest request = MakeHttpRequest(method, target, std::move(message.body()), m_peer);
     const bool keepAlive = message.keep_alive();
     const bool head = message.method() == http::verb::head;
     m_phase = Phase::Handling;

@@ -7,7 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace quorvane {
@@ -25,6 +27,15 @@ struct HttpReply {
     // A ready page shared with other replies, sent without a copy; then Body is appended.
     std::shared_ptr<const std::string> Page;
 };
+
+// The request the handler sees, from the request line's method and target (the document is
+// the target up to its query), the body and the peer's address.
+[[nodiscard]] inline HttpRequest MakeHttpRequest(std::string_view method, std::string_view target, std::string body,
+                                                 std::string clientAddress)
+{
+    return HttpRequest{std::string(method), std::string(target.substr(0, target.find('?'))), std::move(body),
+                       std::move(clientAddress)};
+}
 
 // Answers one request by calling `respond` exactly once, from any thread, now or later.
 using HttpRespond = std::function<void(HttpReply)>;
@@ -53,6 +64,7 @@ public:
 
     static constexpr int kMaxConnections = 50;
     static constexpr int kListenQueue = 30;
+    static constexpr size_t kHeaderLimit = 8 * 1024;
     static constexpr size_t kBodyLimit = 64 * 1024;
     static constexpr std::chrono::seconds kReadTimeout{5};
     static constexpr std::chrono::seconds kWriteTimeout{5};

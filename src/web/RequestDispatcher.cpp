@@ -32,8 +32,10 @@ HttpReply refusedReply(int status, const char* text)
 } // namespace
 
 RequestDispatcher::RequestDispatcher(WebCore& core, const WebPages& pages, const Clock& clock,
-                                     const LocaleFormats& formats, QObject* coreContext)
-    : m_core(core), m_pages(pages), m_clock(clock), m_formats(formats), m_coreContext(coreContext)
+                                     const LocaleFormats& formats, QObject* coreContext,
+                                     std::chrono::milliseconds outputSettleTime)
+    : m_core(core), m_pages(pages), m_clock(clock), m_formats(formats), m_coreContext(coreContext),
+      m_outputSettleTime(outputSettleTime)
 {
 }
 
@@ -201,7 +203,7 @@ void RequestDispatcher::handleCommandForm(const std::string& address, const Form
     m_core.ApplyOutputs(post.Requested);
     m_core.AddEventLine("Outputs switched from the web by " + address + ".");
     // The outputs settle before the page is refreshed; the core thread is not held.
-    QTimer::singleShot(kOutputSettleTime, m_coreContext, [this, answer = std::move(answer)] {
+    QTimer::singleShot(m_outputSettleTime, m_coreContext, [this, answer = std::move(answer)] {
         m_core.RefreshDisplay();
         answer();
     });

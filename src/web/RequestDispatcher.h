@@ -59,8 +59,10 @@ public:
     static constexpr size_t kMemoSlice = 256;
     static constexpr int kMaxFormsInFlight = 8;
 
+    // `outputSettleTime` is the wait between switching outputs and the page that shows them;
+    // only a caller that drives the core's event loop by hand (the fuzz target) shortens it.
     RequestDispatcher(WebCore& core, const WebPages& pages, const Clock& clock, const LocaleFormats& formats,
-                      QObject* coreContext);
+                      QObject* coreContext, std::chrono::milliseconds outputSettleTime = kOutputSettleTime);
 
     void Handle(const HttpRequest& request, HttpRespond respond);
 
@@ -81,6 +83,7 @@ private:
     const Clock& m_clock;
     const LocaleFormats& m_formats;
     QObject* m_coreContext;
+    std::chrono::milliseconds m_outputSettleTime;
 
     PendingPageRequests m_pageRequests;
     std::atomic<int> m_formsInFlight{0};
