@@ -1,0 +1,157 @@
+#include "HidInverter.h"
+
+#include "inverter/HidReports.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <system_error>
+
+namespace quorvane::sim {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+[[noreturn]] void fail(const char* what)
+{
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+} // namespace
+
+HidInverter::HidInverter(InverterModel& model) : m_model(model)
+{
+    int ends[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
+        fail("socketpair");
+    m_deviceEnd = ends[0];
+    m_programEnd = ends[1];
+    ::fcntl(m_deviceEnd, F_SETFL, ::fcntl(m_deviceEnd, F_GETFL) | O_NONBLOCK);
+    if (::pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        fail("pipe2");
+    m_thread = std::thread([this] { run(); });
+}
+
+HidInverter::~HidInverter()
+{
+    m_stop = true;
+    wake();
+    if (m_thread.joinable())
+        m_thread.join();
+    closeDeviceEnd();
+    ::close(m_programEnd);
+    ::close(m_wakePipe[0]);
+    ::close(m_wakePipe[1]);
+}
+
+int HidInverter::OpenDevice() const
+{
+    if (m_model.Unplugged())
+        return -1;
+    return ::fcntl(m_programEnd, F_DUPFD_CLOEXEC, 0);
+}
+
+void HidInverter::wake()
+{
+    [[maybe_unused]] const auto written = ::write(m_wakePipe[1], "x", 1);
+}
+
+void HidInverter::Unplug()
+{
+    m_model.Unplug();
+    wake();
+    // The server thread closes the device end and ends; once it has, every port sees the hang-up.
+    if (m_thread.joinable())
+        m_thread.join();
+    closeDeviceEnd();
+}
+
+void HidInverter::closeDeviceEnd()
+{
+    if (m_deviceEnd >= 0)
+        ::close(m_deviceEnd);
+    m_deviceEnd = -1;
+}
+
+// Sleeps up to timeoutMs; true when the thread must stop (or the cable is out) instead.
+bool HidInverter::waitForStop(int timeoutMs)
+{
+    pollfd wakeUp{m_wakePipe[0], POLLIN, 0};
+    if (::poll(&wakeUp, 1, timeoutMs) > 0) {
+        char drain[16];
+        while (::read(m_wakePipe[0], drain, sizeof drain) > 0) {
+        }
+    }
+    return m_stop || m_model.Unplugged();
+}
+
+bool HidInverter::sendReply(const ReplySchedule& reply)
+{
+    const auto start = SteadyClock::now();
+    for (size_t first = 0; first < reply.size(); first += kHidReportSize) {
+        const size_t end = std::min(first + kHidReportSize, reply.size());
+        // A report goes out when its last byte is due; one the thread owes already goes at once.
+        for (;;) {
+            const auto wait = start + reply[end - 1].at - SteadyClock::now();
+            if (wait <= SteadyClock::duration::zero())
+                break;
+            if (waitForStop(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count())))
+                return false;
+        }
+        std::array<std::uint8_t, kHidReportSize> report{};
+        for (size_t i = first; i < end; ++i)
+            report[i - first] = reply[i].value;
+        if (::send(m_deviceEnd, report.data(), report.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(report.size()))
+            ++m_reportsSent;
+    }
+    return true;
+}
+
+void HidInverter::run()
+{
+    Bytes request;
+    while (!m_stop) {
+        if (m_model.Unplugged()) {
+            // Closing the device end is the hang-up every open port sees.
+            ::close(m_deviceEnd);
+            m_deviceEnd = -1;
+            return;
+        }
+        pollfd watched[2] = {{m_deviceEnd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        if (::poll(watched, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if ((watched[1].revents & POLLIN) != 0) {
+            waitForStop(0);
+            continue;
+        }
+        if ((watched[0].revents & POLLIN) == 0)
+            continue;
+        std::uint8_t report[kLargestHidReport];
+        const ssize_t count = ::recv(m_deviceEnd, report, sizeof report, 0);
+        if (count <= 1)
+            continue;
+        // The report number first, then the request's bytes up to its CR and the padding.
+        const auto bytes = ProtocolBytesOf(std::span<const std::uint8_t>(report + 1, static_cast<size_t>(count - 1)));
+        m_model.NoteReceivedBytes(bytes.size());
+        for (const std::uint8_t byte : bytes) {
+            request.push_back(byte);
+            if (byte != kCarriageReturn)
+                continue;
+            const ReplySchedule reply = m_model.Answer(request);
+            request.clear();
+            if (!sendReply(reply))
+                break;
+        }
+    }
+}
+
+} // namespace quorvane::sim

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "InverterModel.h"
+
+#include <atomic>
+#include <thread>
+
+namespace quorvane::sim {
+
+// An inverter on its USB-HID port: the model behind one end of a socket pair of kind
+// SOCK_SEQPACKET, which keeps report boundaries as a hidraw device does (a real hidraw node
+// cannot be made without uhid). OpenDevice hands the program's end out the way opening the
+// device would, for DeviceOpener's open function. The server thread, owned by this object,
+// takes each output report (report number 0, then 8 bytes), gathers the request up to its CR
+// and sends the model's reply in 8-byte input reports, each as soon as its last byte is due
+// at the model's pace, the last one padded with zeros. Start-up is complete when the
+// constructor returns; the destructor stops and joins the thread.
+// The test's thread and the thread that opens the port call the public functions.
+class HidInverter {
+public:
+    explicit HidInverter(InverterModel& model);
+    ~HidInverter();
+    HidInverter(const HidInverter&) = delete;
+    HidInverter& operator=(const HidInverter&) = delete;
+
+    // A descriptor of the program's end, as open() of the device gives; -1 once unplugged.
+    [[nodiscard]] int OpenDevice() const;
+    // Pulls the cable: the model stops answering and the device end is closed. When this
+    // returns, every open port sees the hang-up.
+    void Unplug();
+    // Input reports sent so far.
+    [[nodiscard]] size_t ReportsSent() const { return m_reportsSent.load(); }
+
+private:
+    void run();
+    bool sendReply(const ReplySchedule& reply);
+    bool waitForStop(int timeoutMs);
+    void wake();
+    void closeDeviceEnd();
+
+    InverterModel& m_model;
+    int m_deviceEnd = -1;  // the server thread's while it runs
+    int m_programEnd = -1; // kept, so that ports opened and closed never hang the line up
+    int m_wakePipe[2] = {-1, -1};
+    std::atomic<bool> m_stop{false};
+    std::atomic<size_t> m_reportsSent{0};
+    std::thread m_thread;
+};
+
+} // namespace quorvane::sim
