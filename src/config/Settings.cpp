@@ -4,6 +4,7 @@
 #include "core/LocaleFormats.h"
 
 #include <charconv>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -99,7 +100,8 @@ void visitSettings(Dati& d, Visit&& visit)
     visit("REBOOT", "Reboot", d.Reboot);
 }
 
-// Decimal, or hexadecimal after "$" or "0x"; the whole text must be the number.
+// Decimal, or hexadecimal after "$" or "0x", with one sign in front; the whole text must be
+// the number.
 std::optional<int> parseInteger(std::string_view text)
 {
     bool negative = false;
@@ -115,14 +117,17 @@ std::optional<int> parseInteger(std::string_view text)
         base = 16;
         text.remove_prefix(2);
     }
-    long long value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    // The digits are read without a sign of their own, so no second sign gets in and the
+    // sign is applied to a magnitude that is known to fit.
+    std::uint64_t magnitude = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
     if (text.empty() || error != std::errc{} || end != text.data() + text.size())
         return std::nullopt;
-    value = negative ? -value : value;
-    if (value < INT32_MIN || value > INT32_MAX)
+    const std::uint64_t largest = negative ? std::uint64_t{1} << 31 : INT32_MAX;
+    if (magnitude > largest)
         return std::nullopt;
-    return static_cast<int>(value);
+    const auto value = static_cast<std::int64_t>(magnitude);
+    return static_cast<int>(negative ? -value : value);
 }
 
 std::optional<QTime> parseTimeOfDay(const std::string& text, const LocaleFormats& formats)

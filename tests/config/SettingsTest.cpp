@@ -96,6 +96,32 @@ TEST_F(SettingsFile, ValuesAreReadLikeAWindowsIniFile)
     EXPECT_EQ(settings.Title, "Casa solare");
 }
 
+TEST_F(SettingsFile, AnIntegerTakesOneSignAndTheRangeOfAnInt)
+{
+    const struct {
+        const char* text;
+        int expected; // the default, 2, when the text is no integer in range
+    } cases[] = {
+        {"-2147483648", INT32_MIN},
+        {"2147483647", INT32_MAX},
+        {"+7", 7},
+        {"-$10", -16},
+        {"2147483648", 2},
+        {"-2147483649", 2},
+        // A second sign makes it no number; the largest magnitude once overflowed the negation.
+        {"--5", 2},
+        {"+-5", 2},
+        {"$-5", 2},
+        {"0x-5", 2},
+        {"--9223372036854775808", 2},
+        {"-$-8000000000000000", 2},
+    };
+    for (const auto& c : cases) {
+        write(std::string("[Main]\nMeasTime=") + c.text + "\n");
+        EXPECT_EQ(load().MeasTime, c.expected) << c.text;
+    }
+}
+
 TEST_F(SettingsFile, TimesWrittenInAnotherLocaleStillLoad)
 {
     const LocaleFormats american("en_US.UTF-8");
