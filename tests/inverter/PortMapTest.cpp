@@ -6,7 +6,7 @@ using namespace quorvane;
 
 TEST(PortMap, ResolvesNamesThroughSettingsThenTheDefaultTable)
 {
-    const PortMap ports({{1, "/dev/pts/7"}, {12, "/dev/ttyUSB4"}, {3, ""}});
+    const PortMap ports({{1, "/dev/pts/7"}, {12, "/dev/ttyUSB4"}, {3, ""}, {4, "/dev/hidraw0"}});
     const struct {
         const char* name;
         const char* device;
@@ -15,6 +15,7 @@ TEST(PortMap, ResolvesNamesThroughSettingsThenTheDefaultTable)
         {"\\\\.\\COM12", "/dev/ttyUSB4"}, // prefixed name, from the settings
         {"COM3", "/dev/ttyUSB2"},   // an empty mapping falls back to the table
         {"com2", "/dev/ttyUSB1"},
+        {"COM4", "/dev/hidraw0"},   // a USB-HID device, mapped like any other
         {"COM10", "/dev/ttyUSB9"},
         {"COM11", "/dev/ttyACM0"},
         {"COM20", "/dev/ttyACM9"},
