@@ -130,6 +130,7 @@ TForm1::TForm1(CoreHost& host, UserNotifier& person, QWidget* parent) : QMainWin
     actions.SendTestMail = [this] {
         forward([](CoreApp& core) { core.Mail().SendTestMail(core.Logs().Tree().ComputedLogPath()); });
     };
+    actions.ListHidDevices = [this] { listHidDevices(); };
     m_settings = new TSetting(std::move(actions), person, this);
     // Fixed client area, centred.
     setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -392,6 +393,20 @@ void TForm1::refillSettings(bool showDialog)
             self->m_settings->FormShow(live);
             if (showDialog)
                 self->m_settings->show();
+        }, Qt::QueuedConnection);
+    });
+    listHidDevices();
+}
+
+void TForm1::listHidDevices()
+{
+    // Read on the core thread (sysfs files), back here as a value.
+    const QPointer<TForm1> self(this);
+    m_host.Post([self](CoreApp& core) {
+        std::vector<HidrawDevice> devices = core.Connection().Hidraw().List();
+        QMetaObject::invokeMethod(qApp, [self, devices = std::move(devices)] {
+            if (self)
+                self->m_settings->ShowHidDevices(devices);
         }, Qt::QueuedConnection);
     });
 }

@@ -63,6 +63,8 @@ private:
     void forward(std::function<void(CoreApp&)> action);
     void runCloseSequence();
     void refillSettings(bool showDialog);
+    // The core lists the raw HID devices; the settings dialog shows them when they come.
+    void listHidDevices();
 
     CoreHost& m_host;
     CoreSnapshot m_state;

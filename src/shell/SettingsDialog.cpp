@@ -21,6 +21,8 @@
 #include <QTableWidget>
 #include <QTimeEdit>
 
+#include <algorithm>
+
 namespace quorvane {
 
 namespace {
@@ -524,7 +526,7 @@ QWidget* TSetting::buildPortsTab()
     m_ports->setObjectName("PortsTable");
     m_ports->setHorizontalHeaderLabels({"Port", "Device"});
     m_ports->verticalHeader()->hide();
-    m_ports->setGeometry(8, 30, 552, 280);
+    m_ports->setGeometry(8, 26, 552, 150);
     m_ports->setColumnWidth(0, 80);
     m_ports->horizontalHeader()->setStretchLastSection(true);
     for (int number = 1; number <= PortMap::kLastPort; ++number) {
@@ -553,7 +555,58 @@ QWidget* TSetting::buildPortsTab()
             m_ports->setItem(number - 1, 1, new QTableWidgetItem(mapped == m_edit.Ports.end() ? QString() : q(mapped->second)));
         }
     });
+
+    // USB-HID devices: a port name can stand for one (its device file above), and the search
+    // tries those with a known USB id.
+    caption("USB-HID devices present (map one to a port above, or let the search find it):", tab, 8, 184);
+    m_hidDevices = new QTableWidget(0, 4, tab);
+    m_hidDevices->setObjectName("HidDevices");
+    m_hidDevices->setHorizontalHeaderLabels({"Device", "USB id", "Name", "Searched"});
+    m_hidDevices->verticalHeader()->hide();
+    m_hidDevices->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_hidDevices->setGeometry(8, 202, 470, 80);
+    m_hidDevices->setColumnWidth(0, 110);
+    m_hidDevices->setColumnWidth(1, 80);
+    m_hidDevices->setColumnWidth(2, 190);
+    m_hidDevices->horizontalHeader()->setStretchLastSection(true);
+    auto* refresh = new QPushButton("Refresh", tab);
+    refresh->setObjectName("HidRefresh");
+    refresh->setGeometry(486, 202, 74, 25);
+    connect(refresh, &QPushButton::clicked, this, [this] {
+        if (m_actions.ListHidDevices)
+            m_actions.ListHidDevices();
+    });
+    caption("Further USB ids the search tries, besides " + q(UsbIdText(kInverterUsbId)) + ":", tab, 8, 292);
+    auto* ids = text("HidIds", tab, [](TDati& d) -> std::string& { return d.HidIds; });
+    ids->setPlaceholderText("e.g. 1234:abcd, 5678:ef01");
+    ids->setGeometry(300, 288, 260, 22);
+    // After the working copy took the edit (connected before), and after every fill.
+    connect(ids, &QLineEdit::textEdited, this, [this] { showSearchedHidDevices(); });
+    m_fillers.push_back([this] { showSearchedHidDevices(); });
     return tab;
+}
+
+void TSetting::ShowHidDevices(std::vector<HidrawDevice> devices)
+{
+    m_hidShown = std::move(devices);
+    m_hidDevices->setRowCount(static_cast<int>(m_hidShown.size()));
+    for (size_t row = 0; row < m_hidShown.size(); ++row) {
+        const HidrawDevice& device = m_hidShown[row];
+        const int r = static_cast<int>(row);
+        m_hidDevices->setItem(r, 0, new QTableWidgetItem(q(device.DevicePath)));
+        m_hidDevices->setItem(r, 1, new QTableWidgetItem(q(UsbIdText(device.Id))));
+        m_hidDevices->setItem(r, 2, new QTableWidgetItem(q(device.Product)));
+    }
+    showSearchedHidDevices();
+}
+
+void TSetting::showSearchedHidDevices()
+{
+    const std::vector<UsbId> searched = SearchedUsbIds(m_edit.HidIds);
+    for (size_t row = 0; row < m_hidShown.size(); ++row) {
+        const bool tried = std::find(searched.begin(), searched.end(), m_hidShown[row].Id) != searched.end();
+        m_hidDevices->setItem(static_cast<int>(row), 3, new QTableWidgetItem(tried ? "yes" : ""));
+    }
 }
 
 void TSetting::showMappedDevice()

@@ -2,6 +2,7 @@
 
 #include "config/Settings.h"
 #include "config/SettingsChange.h"
+#include "inverter/HidrawDirectory.h"
 
 #include <QDialog>
 
@@ -36,6 +37,7 @@ public:
         std::function<void(bool)> SetServerEnabled;    // "Disable HTTP" (the negation)
         std::function<void(bool)> SetReqByWebBox;      // the main window's box
         std::function<void()> SendTestMail;           // "Send Test Email"
+        std::function<void()> ListHidDevices;         // "Refresh" on Ports: ShowHidDevices follows
     };
 
     TSetting(Actions actions, UserNotifier& person, QWidget* parent = nullptr);
@@ -49,6 +51,8 @@ public:
     void TakeSettingsChange(const SettingsChange& change);
     // The test mail's progress as the core reports it.
     void SetMailProgress(const std::string& label46, bool buttonEnabled);
+    // The raw HID devices present, as the core listed them, for the Ports tab.
+    void ShowHidDevices(std::vector<HidrawDevice> devices);
 
     [[nodiscard]] const TDati& EditDati() const { return m_edit; }
     [[nodiscard]] bool Modified() const;
@@ -74,6 +78,8 @@ private:
     void applyMailRules();
     void setTimerEnabled(size_t timer, bool enabled);
     void showMappedDevice();
+    // Marks the listed HID devices the search would try with the ids being edited.
+    void showSearchedHidDevices();
     void btnSendMailClick();
 
     Actions m_actions;
@@ -102,6 +108,8 @@ private:
     QPushButton* m_sendMail = nullptr;
     QLabel* m_label46 = nullptr;
     QTableWidget* m_ports = nullptr;
+    QTableWidget* m_hidDevices = nullptr;
+    std::vector<HidrawDevice> m_hidShown;
 };
 
 } // namespace quorvane

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeEdit>
@@ -27,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 
 using namespace quorvane;
@@ -59,7 +61,10 @@ protected:
     void SetUp() override
     {
         std::ofstream(settingsPath) << "[Main]\nAutoSearch=0\nAutoReConnect=1\n[Http]\nPort=0\n";
+        addHidDevice("hidraw0", "HID_ID=0003:00000665:00005161\nHID_NAME=Inverter USB\n");
+        addHidDevice("hidraw1", "HID_ID=0003:00001234:0000ABCD\nHID_NAME=Other\n");
         CoreApp::Options options;
+        options.SysfsRoot = sysfsRoot();
         options.SettingsPath = settingsPath;
         options.LogBase = folder.path().toStdString();
         options.LocaleName = "C";
@@ -78,6 +83,15 @@ protected:
         window.reset();
         host.reset();
     }
+
+    // A raw HID device in the fake sysfs tree the core lists them from.
+    void addHidDevice(const std::string& name, const std::string& uevent) const
+    {
+        const std::string device = sysfsRoot() + "/class/hidraw/" + name + "/device";
+        std::filesystem::create_directories(device);
+        std::ofstream(device + "/uevent") << uevent;
+    }
+    [[nodiscard]] std::string sysfsRoot() const { return QDir(folder.path()).filePath("sys").toStdString(); }
 
     TSetting& dialog() { return window->Settings(); }
     template <typename Widget = QWidget>
@@ -245,3 +259,34 @@ TEST_F(OpenSettings, LeavingRequestedByWebTicksAutoReconnectInTheOpenDialog)
     EXPECT_TRUE(onCore([](CoreApp& core) { return core.LiveDati().AutoReConnect; }));
 }
 
+
+TEST_F(OpenSettings, ThePortsTabShowsTheHidDevicesAndWhichOnesTheSearchTries)
+{
+    auto* devices = control<QTableWidget>("HidDevices");
+    ASSERT_TRUE(PumpUntil([&] { return devices->rowCount() == 2; }));
+    const auto cell = [&](int row, int column) {
+        const QTableWidgetItem* item = devices->item(row, column);
+        return item != nullptr ? item->text().toStdString() : std::string();
+    };
+    EXPECT_EQ(cell(0, 0), "/dev/hidraw0");
+    EXPECT_EQ(cell(0, 1), "0665:5161");
+    EXPECT_EQ(cell(0, 2), "Inverter USB");
+    EXPECT_EQ(cell(0, 3), "yes");
+    EXPECT_EQ(cell(1, 1), "1234:abcd");
+    EXPECT_EQ(cell(1, 3), "");
+
+    // An id typed in marks its device at once and is in the working copy.
+    QTest::keyClicks(control<QLineEdit>("HidIds"), "1234:ABCD");
+    EXPECT_EQ(cell(1, 3), "yes");
+    EXPECT_EQ(dialog().EditDati().HidIds, "1234:ABCD");
+
+    // A device plugged in since shows after "Refresh".
+    addHidDevice("hidraw4", "HID_ID=0003:00000665:00005161\nHID_NAME=Second Inverter\n");
+    control<QPushButton>("HidRefresh")->click();
+    ASSERT_TRUE(PumpUntil([&] { return devices->rowCount() == 3; }));
+    EXPECT_EQ(cell(2, 0), "/dev/hidraw4");
+    EXPECT_EQ(cell(2, 3), "yes");
+
+    dialog().Button4Click();
+    EXPECT_EQ(onCore([](CoreApp& core) { return core.LiveDati().HidIds; }), "1234:ABCD");
+}
