@@ -94,7 +94,7 @@ int PosixSerialPort::read(std::span<std::uint8_t> buffer, const ReadLimits& limi
     auto lastByte = start;
     size_t received = 0;
     while (received < buffer.size()) {
-        const auto remaining = ReadWaitLeft(limits, start, lastByte, received > 0);
+        const auto remaining = ReadWaitLeft(limits, start, lastByte, limits.WaitsBetweenBytes(buffer.first(received)));
         const Readiness readiness = WaitReady(m_fd, POLLIN, remaining);
         if (readiness == Readiness::TimedOut)
             break;

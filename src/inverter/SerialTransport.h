@@ -14,15 +14,28 @@ namespace quorvane {
 // waits for (a whole reply), so that the read need not wait out its time-outs.
 using ReadComplete = std::function<bool(std::span<const std::uint8_t> received)>;
 
+// Told the bytes received so far, says whether the reply itself has begun.
+using ReadBegun = std::function<bool(std::span<const std::uint8_t> received)>;
+
 // When a read gives up. A read returns as soon as it has all the bytes asked for, or as soon
 // as `complete` (if set) says the bytes so far are enough; otherwise it ends when no first
 // byte came within `firstByte`, when `interByte` passed between two bytes, or when `total`
-// (if set) has run out since the call.
+// (if set) has run out since the call. With `begun` set, bytes that come before it says the
+// reply has begun (left over from earlier traffic, a LF after an earlier reply's CR) are kept
+// but do not start the wait between bytes: `firstByte` still runs for the reply.
 struct ReadLimits {
     std::chrono::milliseconds firstByte;
     std::chrono::milliseconds interByte;
     std::optional<std::chrono::milliseconds> total;
     ReadComplete complete = {};
+    ReadBegun begun = {};
+
+    // True when the next byte is awaited within `interByte` of the last one rather than
+    // within `firstByte` of the call.
+    [[nodiscard]] bool WaitsBetweenBytes(std::span<const std::uint8_t> received) const
+    {
+        return !received.empty() && (!begun || begun(received));
+    }
 };
 
 // Line errors reported by the port since the previous query, as the error flags a Windows

@@ -37,7 +37,8 @@ int InProcessLine::read(std::span<std::uint8_t> buffer, const ReadLimits& limits
     microseconds lastByte = start;
     size_t received = 0;
     auto giveUpAt = [&] {
-        microseconds limit = received == 0 ? start + limits.firstByte : lastByte + limits.interByte;
+        microseconds limit = limits.WaitsBetweenBytes(buffer.first(received)) ? lastByte + limits.interByte
+                                                                               : start + limits.firstByte;
         if (limits.total)
             limit = std::min(limit, start + microseconds(*limits.total));
         return limit;
