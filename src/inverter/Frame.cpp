@@ -1,5 +1,7 @@
 #include "inverter/Frame.h"
 
+#include <algorithm>
+
 namespace quorvane {
 
 namespace {
@@ -55,19 +57,28 @@ char MapReplyChar(std::uint8_t byte)
     return '0';
 }
 
+std::vector<std::string_view> SplitFields(std::string_view payload)
+{
+    std::vector<std::string_view> fields;
+    std::size_t p = 0;
+    do {
+        const std::size_t space = std::min(payload.find(' ', p), payload.size());
+        fields.push_back(payload.substr(p, space - p));
+        p = space + 1;
+    } while (p < payload.size());
+    return fields;
+}
+
 void SplitReply(std::span<const std::uint8_t> received, ReplySlots& slots)
 {
-    const size_t n = received.size();
-    size_t p = 1;
-    for (int s = 1; s < kReplySlotCount; ++s) {
-        std::string& slot = slots[static_cast<size_t>(s)];
+    const auto text = received.empty() ? received : received.subspan(1);
+    const std::string_view payload(reinterpret_cast<const char*>(text.data()), text.size());
+    const std::vector<std::string_view> fields = SplitFields(payload);
+    for (std::size_t s = 1; s < slots.size() && s <= fields.size(); ++s) {
+        std::string& slot = slots[s];
         slot.clear();
-        while (p < n && received[p] != ' ')
-            slot += MapReplyChar(received[p++]);
-        if (p < n)
-            ++p; // exactly one space
-        if (p >= n)
-            break;
+        for (const char letter : fields[s - 1])
+            slot += MapReplyChar(static_cast<std::uint8_t>(letter));
     }
 }
 

@@ -34,9 +34,13 @@ using ReplySlots = std::array<std::string, kReplySlotCount>;
 // bytes. Bytes that never arrived (beyond the end of `received`) never match.
 [[nodiscard]] bool ReplyCrcOk(std::span<const std::uint8_t> received, int k);
 
-// Splits a reply (byte 0, the "(", skipped) at single spaces into slots 1, 2, ... Every byte
-// goes through MapReplyChar; the last field runs to the end of the received bytes, so it
-// carries the mapped CRC bytes and CR too. Slots after the last field keep their contents.
+// Splits a payload at single spaces: two spaces in a row give an empty field, a space at the
+// end gives none, and an empty payload is one empty field.
+[[nodiscard]] std::vector<std::string_view> SplitFields(std::string_view payload);
+
+// Splits "(" + payload (byte 0, the "(", skipped) as SplitFields does into slots 1, 2, ...
+// up to slot 99. Every byte goes through MapReplyChar; the last field runs to the end of the
+// bytes given. Slots after the last field keep their contents.
 void SplitReply(std::span<const std::uint8_t> received, ReplySlots& slots);
 
 // "0".."9" and "." stand for themselves; every other byte reads as "0".

@@ -1,6 +1,8 @@
 // Replies captured from real inverters: every undamaged frame of the commands this system
-// sends must be accepted, every damaged one rejected.
+// sends must be found, every damaged one rejected, and every undamaged main-values reply read.
 #include "inverter/Frame.h"
+#include "inverter/MainValuesReply.h"
+#include "inverter/ReplyFrame.h"
 
 #include <gtest/gtest.h>
 
@@ -17,13 +19,16 @@ struct Capture {
     int line = 0;
     std::string command;
     Bytes reply;
+    bool crcKnown = true;
     std::string notes;
 };
 
 constexpr const char* kCapturesFile = QUORVANE_TESTDATA_DIR "/pi30-captures.tsv";
 
+enum CaptureSelection { WithCrcOnly, WithoutCrcToo };
+
 // A file that is missing or empty fails the calling test by name, so no test passes on no data.
-std::vector<Capture> loadCaptures()
+std::vector<Capture> loadCaptures(CaptureSelection selection = WithCrcOnly)
 {
     std::ifstream file(kCapturesFile);
     if (!file) {
@@ -40,9 +45,13 @@ std::vector<Capture> loadCaptures()
         std::stringstream cells(row);
         for (std::string cell; std::getline(cells, cell, '\t');)
             columns.push_back(cell);
-        if (columns.size() < 3 || columns[2] != "yes")
+        if (columns.size() < 3)
             continue;
-        Capture capture{.line = line, .command = columns[0], .reply = {}, .notes = columns.size() > 4 ? columns[4] : ""};
+        const bool crcKnown = columns[2] == "yes";
+        if (!crcKnown && selection == WithCrcOnly)
+            continue;
+        Capture capture{.line = line, .command = columns[0], .reply = {}, .crcKnown = crcKnown,
+                        .notes = columns.size() > 4 ? columns[4] : ""};
         std::stringstream hex(columns[1]);
         for (unsigned value = 0; hex >> std::hex >> value;)
             capture.reply.push_back(static_cast<std::uint8_t>(value));
@@ -51,6 +60,13 @@ std::vector<Capture> loadCaptures()
     if (captures.empty())
         ADD_FAILURE() << "no replies with a known CRC in " << kCapturesFile;
     return captures;
+}
+
+// The payload: after the "(", before the CRC bytes where the capture has them.
+std::string payloadOf(const Capture& capture)
+{
+    const size_t crcAndCr = capture.crcKnown ? 3 : 0;
+    return std::string(capture.reply.begin() + 1, capture.reply.end() - static_cast<long>(crcAndCr));
 }
 
 bool isUsedBySystem(const std::string& command)
@@ -72,44 +88,84 @@ bool notedAsDamaged(const std::string& notes)
 
 } // namespace
 
-TEST(CapturedReplies, UndamagedFramesAreAcceptedDamagedOnesRejected)
+TEST(CapturedReplies, UndamagedFramesAreFoundDamagedOnesRejectedWhateverComesAround)
 {
+    // As they were captured, after a LF left from an earlier reply, after the tail of an
+    // earlier frame and a stray CR, and with a LF after their own CR.
+    const struct {
+        const char* name;
+        Bytes before, after;
+    } surroundings[] = {
+        {"as captured", {}, {}},
+        {"after a LF", {0x0A}, {}},
+        {"after an earlier partial frame and a CR", {'(', '2', '3', '0', kCarriageReturn}, {}},
+        {"with a LF after the CR", {}, {0x0A}},
+    };
     int accepted = 0, rejected = 0;
     for (const Capture& capture : loadCaptures()) {
         if (!isUsedBySystem(capture.command))
             continue;
-        // No CRC byte can be a CR, so the first CR ends the frame (some units add a LF).
-        const auto cr = std::find(capture.reply.begin(), capture.reply.end(), kCarriageReturn);
-        const int k = static_cast<int>(cr - capture.reply.begin()) - 2;
-        const bool ok = ReplyCrcOk(capture.reply, k);
-        EXPECT_EQ(ok, !notedAsDamaged(capture.notes)) << "line " << capture.line << ' ' << capture.command;
-        ok ? ++accepted : ++rejected;
+        const bool damaged = notedAsDamaged(capture.notes);
+        for (const auto& around : surroundings) {
+            Bytes received = around.before;
+            received.insert(received.end(), capture.reply.begin(), capture.reply.end());
+            received.insert(received.end(), around.after.begin(), around.after.end());
+            const auto frame = FindReplyFrame(received);
+            EXPECT_EQ(frame.has_value(), !damaged) << "line " << capture.line << ' ' << capture.command << ", " << around.name;
+            if (frame) {
+                EXPECT_EQ(frame->start, around.before.size()) << "line " << capture.line << ", " << around.name;
+                EXPECT_EQ(frame->payload.size(), capture.reply.size() - 4) << "line " << capture.line << ", " << around.name;
+            }
+        }
+        damaged ? ++rejected : ++accepted;
     }
     EXPECT_GE(accepted, 40);
     EXPECT_GE(rejected, 6);
 }
 
-TEST(CapturedReplies, MainValuesSplitIntoTheirFields)
+TEST(CapturedReplies, EveryUndamagedMainValuesReplyIsReadWithItsStatusBits)
+{
+    // Replies with and without their CRC bytes: the payload is what counts here.
+    int checked = 0;
+    for (const Capture& capture : loadCaptures(WithoutCrcToo)) {
+        if (capture.command != "QPIGS" || notedAsDamaged(capture.notes))
+            continue;
+        const std::string payload = payloadOf(capture);
+        const auto reply = ParseMainValues(payload);
+        ASSERT_TRUE(reply) << "line " << capture.line;
+        std::stringstream words(payload);
+        std::vector<std::string> fields;
+        for (std::string field; words >> field;)
+            fields.push_back(field);
+        EXPECT_EQ(std::vector<std::string>(reply->Fields.begin(), reply->Fields.end()), fields) << "line " << capture.line;
+        // Whatever the reply's length, the bits are the 17th field's last three characters,
+        // which in the usual 110-byte reply are its characters 88 to 90.
+        const std::string& bits = fields.at(16);
+        EXPECT_EQ(reply->ChargeOn, bits[5] - '0') << "line " << capture.line;
+        EXPECT_EQ(reply->SolarCharging, bits[6] - '0') << "line " << capture.line;
+        EXPECT_EQ(reply->LineCharging, bits[7] - '0') << "line " << capture.line;
+        if (capture.crcKnown && capture.reply.size() == 110) {
+            EXPECT_EQ(std::string(capture.reply.begin() + 88, capture.reply.begin() + 91), bits.substr(5))
+                << "line " << capture.line;
+        }
+        ++checked;
+    }
+    EXPECT_GE(checked, 30);
+}
+
+TEST(CapturedReplies, MainValuesFillTheirSlotsAsSentWithNothingOfTheCrcInTheLast)
 {
     int checked = 0;
     for (const Capture& capture : loadCaptures()) {
         if (capture.command != "QPIGS" || notedAsDamaged(capture.notes))
             continue;
-        const auto cr = std::find(capture.reply.begin(), capture.reply.end(), kCarriageReturn);
-        const std::span<const std::uint8_t> received(capture.reply.data(), static_cast<size_t>(cr - capture.reply.begin()) + 1);
+        const auto frame = FindReplyFrame(capture.reply);
+        ASSERT_TRUE(frame) << "line " << capture.line;
         ReplySlots slots;
-        SplitReply(received, slots);
-        std::string payload(capture.reply.begin() + 1, cr - 2);
-        std::stringstream fields(payload);
-        int slot = 1;
-        std::string field;
-        std::vector<std::string> expected;
-        while (fields >> field)
-            expected.push_back(field);
-        // Every field but the last (which also carries the CRC bytes and the CR) as sent.
-        for (size_t i = 0; i + 1 < expected.size(); ++i, ++slot)
-            EXPECT_EQ(slots[static_cast<size_t>(slot)], expected[i]) << "line " << capture.line << " field " << slot;
-        EXPECT_TRUE(slots[static_cast<size_t>(slot)].starts_with(expected.back())) << "line " << capture.line;
+        SplitReply(frame->Framed(capture.reply), slots);
+        const std::vector<std::string_view> fields = SplitFields(frame->payload);
+        for (size_t i = 0; i < fields.size(); ++i)
+            EXPECT_EQ(slots[i + 1], fields[i]) << "line " << capture.line << " field " << i + 1;
         ++checked;
     }
     EXPECT_GE(checked, 10);
