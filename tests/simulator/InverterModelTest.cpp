@@ -1,6 +1,8 @@
 #include "FakeUserNotifier.h"
 #include "InverterModel.h"
 #include "inverter/Frame.h"
+#include "inverter/MainValuesReply.h"
+#include "inverter/ReplyFrame.h"
 #include "inverter/PosixSerialPort.h"
 #include "inverter/Wincom.h"
 
@@ -102,6 +104,113 @@ TEST(InverterModel, FaultsApplyToAsManyRepliesAsAsked)
     }
     model.ClearFaults();
     EXPECT_TRUE(ReplyCrcOk(answer(model, "QMOD"), 2));
+}
+
+TEST(InverterModel, TakesOnTheHabitsOfRealUnits)
+{
+    InverterModel model;
+    for (const int length : InverterModel::kMainValuesLengths) {
+        ASSERT_TRUE(model.SetMainValuesLength(length));
+        const Bytes reply = answer(model, "QPIGS");
+        EXPECT_EQ(reply.size(), static_cast<size_t>(length));
+        const auto frame = FindReplyFrame(reply);
+        ASSERT_TRUE(frame) << length;
+        const auto values = ParseMainValues(frame->payload);
+        ASSERT_TRUE(values) << length;
+        EXPECT_EQ(values->Fields.size(), length == 94 ? 17u : length < 119 ? 21u : 24u);
+        EXPECT_EQ(values->Fields[4], length == 112 || length == 122 ? "00161" : "0161");
+    }
+    EXPECT_FALSE(model.SetMainValuesLength(111));
+    EXPECT_EQ(answer(model, "QPIGS").size(), 122u);
+
+    for (const int digits : {13, 14, 16}) {
+        model.SetSerialNumberLength(digits);
+        const Bytes reply = answer(model, "QID");
+        EXPECT_EQ(reply.size(), static_cast<size_t>(digits) + 4);
+        EXPECT_TRUE(FindReplyFrame(reply)) << digits;
+    }
+
+    model.SetRefused("QMOD", true);
+    EXPECT_EQ(answer(model, "QMOD"), InverterModel::FrameReply("NAK"));
+    EXPECT_EQ(answer(model, "QID").size(), 20u);
+    model.ClearRefusals();
+    EXPECT_EQ(answer(model, "QMOD").size(), 5u);
+
+    model.SetLineFeedAfterCr(true);
+    model.SetStaleBytes(InverterModel::kDefaultStaleBytes);
+    const ReplySchedule paced = model.Answer(FrameCommand("QMOD"));
+    Bytes expected = InverterModel::kDefaultStaleBytes;
+    const Bytes mode = InverterModel::FrameReply("L");
+    expected.insert(expected.end(), mode.begin(), mode.end());
+    expected.push_back(0x0A);
+    EXPECT_EQ(payloadOf(paced), expected);
+    // The stale bytes are on the line while the request comes in; the reply waits for the
+    // answer delay after the request's seven bytes.
+    EXPECT_EQ(paced.front().at, InverterModel::kByteTime);
+    const TimedByte& replyStart = paced[InverterModel::kDefaultStaleBytes.size()];
+    EXPECT_EQ(replyStart.at, InverterModel::kDefaultAnswerDelay + 8 * InverterModel::kByteTime);
+}
+
+TEST(InverterSimulatorTool, TakesTheHabitsOfRealUnitsAsCommands)
+{
+    QProcess tool;
+    tool.start(QUORVANE_SIMULATOR_PATH, {"--full-speed", "--serial-digits", "13", "--qpigs-length", "122"});
+    ASSERT_TRUE(tool.waitForStarted(10000));
+    ASSERT_TRUE(tool.waitForReadyRead(10000));
+    const QString banner = QString::fromUtf8(tool.readLine()).trimmed();
+    const std::string device = banner.section(' ', 3, 3).toStdString();
+    ASSERT_TRUE(device.starts_with("/dev/")) << banner.toStdString();
+    const auto command = [&tool](const char* line) {
+        tool.write(line);
+        tool.write("\n");
+        return tool.waitForReadyRead(10000) ? tool.readLine().trimmed().toStdString() : std::string("(nothing)");
+    };
+    const struct {
+        const char* line;
+        const char* answer;
+    } commands[] = {
+        {"lf on", "ok"},
+        {"stale 0a 51 49", "ok"},
+        {"stale 0a ZZ", "error: stale [HEX ...]|off"},
+        {"nak QMOD", "ok"},
+        {"qpigs-length 111", "error: qpigs-length 94|110|112|119|120|122"},
+        {"serial-digits 0", "error: serial-digits N (1 to 64)"},
+    };
+    for (const auto& c : commands)
+        EXPECT_EQ(command(c.line), c.answer) << c.line;
+
+    PosixSerialOpener opener;
+    fakes::FakeUserNotifier notifier;
+    TComm comm{opener, notifier};
+    comm.Open(device);
+    ASSERT_EQ(comm.LastError(), 0u);
+    std::uint8_t buffer[200];
+    const struct {
+        const char* command;
+        std::string payload;
+    } exchanges[] = {
+        {"QID", "9293200410245"},
+        {"QMOD", "NAK"},
+    };
+    for (const auto& e : exchanges) {
+        comm.Purge();
+        ASSERT_GT(comm.Write(FrameCommand(e.command)), 0);
+        const int n = comm.ReadReply(buffer, 18);
+        const auto frame = FindReplyFrame(std::span(buffer, static_cast<size_t>(std::max(n, 0))));
+        ASSERT_TRUE(frame) << e.command;
+        EXPECT_EQ(frame->payload, e.payload);
+        EXPECT_EQ(frame->start, 3u) << e.command; // after the stale bytes
+    }
+    comm.Purge();
+    ASSERT_GT(comm.Write(FrameCommand("QPIGS")), 0);
+    const int n = comm.ReadReplyUntilQuiet(buffer);
+    const auto frame = FindReplyFrame(std::span(buffer, static_cast<size_t>(std::max(n, 0))));
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->payload.size(), 122u - 4);
+
+    tool.write("quit\n");
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    EXPECT_EQ(tool.exitCode(), 0);
 }
 
 TEST(InverterSimulatorTool, StartedByHandItAnswersTComm)

@@ -1,5 +1,6 @@
 #include "InverterModel.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace quorvane::sim {
@@ -22,6 +23,10 @@ const std::vector<std::string> kDefaultRatedFields = {
 constexpr int kPriorityField = 17;
 constexpr int kStatusBitsField = 17;
 constexpr std::uint8_t kNoiseByte = 0xF6;
+constexpr std::uint8_t kLineFeed = 0x0A;
+constexpr int kPowerFields[] = {5, 6};
+constexpr int kDefaultMainValuesLength = 110;
+const std::string kDefaultSerialNumber = "92932004102453";
 
 std::string joinFields(const std::vector<std::string>& fields)
 {
@@ -34,9 +39,36 @@ std::string joinFields(const std::vector<std::string>& fields)
     return payload;
 }
 
+// Left-pads a number with zeros to `digits` characters.
+std::string widened(const std::string& value, int digits)
+{
+    const auto width = static_cast<size_t>(digits);
+    return value.size() >= width ? value : std::string(width - value.size(), '0') + value;
+}
+
 } // namespace
 
-InverterModel::InverterModel() : m_mainFields(kDefaultMainFields), m_ratedFields(kDefaultRatedFields)
+// "...00 00 00856 010" + CRC + CR LF of an earlier reply: no "(", a CR of its own.
+const Bytes InverterModel::kDefaultStaleBytes = {'0', '1', '0', 0xA9, 0x79, kCarriageReturn, kLineFeed};
+
+const std::vector<InverterModel::MainValuesShape>& InverterModel::shapes()
+{
+    static const std::vector<MainValuesShape> all = {
+        {94, 17, 4, {}},
+        {110, 21, 4, {}},
+        {112, 21, 5, {}},
+        {119, 24, 4, {"1", "02", "123"}},
+        {120, 24, 4, {"0", "00", "0000"}},
+        {122, 24, 5, {"0", "00", "0000"}},
+    };
+    return all;
+}
+
+InverterModel::InverterModel()
+    : m_mainFields(kDefaultMainFields)
+    , m_mainShape(shapes()[1])
+    , m_ratedFields(kDefaultRatedFields)
+    , m_serialNumber(kDefaultSerialNumber)
 {
     m_modeLetter = 'L';
 }
@@ -125,6 +157,54 @@ void InverterModel::SetSerialNumber(std::string digits)
     m_serialNumber = std::move(digits);
 }
 
+void InverterModel::SetSerialNumberLength(int digits)
+{
+    std::string number;
+    while (static_cast<int>(number.size()) < digits)
+        number += kDefaultSerialNumber;
+    number.resize(static_cast<size_t>(std::max(digits, 0)));
+    SetSerialNumber(std::move(number));
+}
+
+bool InverterModel::SetMainValuesLength(int bytes)
+{
+    for (const MainValuesShape& shape : shapes()) {
+        if (shape.length == bytes) {
+            const std::lock_guard lock(m_mutex);
+            m_mainShape = shape;
+            return true;
+        }
+    }
+    return false;
+}
+
+void InverterModel::SetLineFeedAfterCr(bool on)
+{
+    const std::lock_guard lock(m_mutex);
+    m_lineFeedAfterCr = on;
+}
+
+void InverterModel::SetStaleBytes(Bytes bytes)
+{
+    const std::lock_guard lock(m_mutex);
+    m_staleBytes = std::move(bytes);
+}
+
+void InverterModel::SetRefused(const std::string& command, bool refused)
+{
+    const std::lock_guard lock(m_mutex);
+    if (refused)
+        m_refused.insert(command);
+    else
+        m_refused.erase(command);
+}
+
+void InverterModel::ClearRefusals()
+{
+    const std::lock_guard lock(m_mutex);
+    m_refused.clear();
+}
+
 void InverterModel::SetRawReply(const std::string& command, Bytes reply)
 {
     const std::lock_guard lock(m_mutex);
@@ -205,7 +285,12 @@ Bytes InverterModel::MainValuesReply() const
 
 std::string InverterModel::mainPayload() const
 {
-    return joinFields(m_mainFields);
+    std::vector<std::string> fields(m_mainFields.begin(),
+                                    m_mainFields.begin() + std::min(m_mainShape.fieldCount, kMainFieldCount));
+    for (const int field : kPowerFields)
+        fields[static_cast<size_t>(field - 1)] = widened(fields[static_cast<size_t>(field - 1)], m_mainShape.powerDigits);
+    fields.insert(fields.end(), m_mainShape.extra.begin(), m_mainShape.extra.end());
+    return joinFields(fields);
 }
 
 std::string InverterModel::ratedPayload() const
@@ -215,6 +300,8 @@ std::string InverterModel::ratedPayload() const
 
 Bytes InverterModel::replyFor(const std::string& command)
 {
+    if (m_refused.count(command) != 0)
+        return FrameReply("NAK");
     if (const auto raw = m_rawReplies.find(command); raw != m_rawReplies.end())
         return raw->second;
     if (command == "QPIGS")
@@ -296,13 +383,24 @@ ReplySchedule InverterModel::schedule(const Bytes& reply, size_t requestLength, 
     if (fault != nullptr && fault->kind == Fault::Delay)
         at += fault->duration;
     ReplySchedule timed;
-    timed.reserve(reply.size());
-    for (size_t i = 0; i < reply.size(); ++i) {
+    // Bytes that come before the reply (an echo, the rest of an earlier reply) are on their
+    // way while the request still comes in; the reply still waits for the answer delay (or for
+    // them, when they take longer).
+    std::chrono::microseconds staleAt{0};
+    for (const std::uint8_t byte : m_staleBytes) {
+        staleAt += byteTime;
+        timed.push_back({staleAt, byte});
+    }
+    at = std::max(at, staleAt);
+    Bytes sent = reply;
+    if (m_lineFeedAfterCr && !sent.empty() && sent.back() == kCarriageReturn)
+        sent.push_back(kLineFeed);
+    for (size_t i = 0; i < sent.size(); ++i) {
         if (i > 0 && fault != nullptr && fault->kind == Fault::SplitWithPauses && fault->chunk > 0
             && i % static_cast<size_t>(fault->chunk) == 0)
             at += fault->duration;
         at += byteTime; // a byte is there once its last bit has arrived
-        timed.push_back({at, reply[i]});
+        timed.push_back({at, sent[i]});
     }
     return timed;
 }

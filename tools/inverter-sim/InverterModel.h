@@ -2,11 +2,13 @@
 
 #include "inverter/Frame.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,14 +44,26 @@ struct TimedByte {
 using ReplySchedule = std::vector<TimedByte>;
 
 // The inverter's side of the protocol: a scenario of values tests can set, the answers to
-// "QPIGS", "QMOD", "QID", "QPIRI" and "POP00".."POP02" (anything else gets "(NAK"), and fault
-// injection. Thread-safe: the line thread answers while a test changes the scenario.
+// "QPIGS", "QMOD", "QID", "QPIRI" and "POP00".."POP02" (anything else gets "(NAK"), the
+// habits in which real units differ (serial number length, main-values reply shape, a LF
+// after every CR, bytes before every reply, commands refused), and fault injection.
+// Thread-safe: the line thread answers while a test changes the scenario.
 class InverterModel {
 public:
     // 2400 baud, 8N1: ten bit times per byte.
     static constexpr std::chrono::microseconds kByteTime{4167};
     static constexpr std::chrono::milliseconds kDefaultAnswerDelay{50};
     static constexpr int kMainFieldCount = 21;
+    // The main-values reply lengths real units send, in bytes with "(", CRC and CR:
+    //   94  older firmware: 17 fields
+    //   110 21 fields (the default)
+    //   112 21 fields, the two power fields with five digits
+    //   119 24 fields ("1 02 123" at the end)
+    //   120 24 fields ("0 00 0000" at the end)
+    //   122 24 fields, five-digit power fields
+    static constexpr std::array<int, 6> kMainValuesLengths = {94, 110, 112, 119, 120, 122};
+    // The tail of an earlier reply and its CR LF: the bytes SetStaleBytes sends by default.
+    static const Bytes kDefaultStaleBytes;
 
     InverterModel();
 
@@ -67,7 +81,21 @@ public:
     [[nodiscard]] int OutputPriority() const;
     void SetRatedField(int field, std::string value);
     void SetSerialNumber(std::string digits);
-    // Answers `command` with exactly these bytes (for replies captured from real inverters).
+    // A serial number of 13, 14 (the default) or 16 digits, or any other length.
+    void SetSerialNumberLength(int digits);
+    // The shape of the main-values reply by its length (kMainValuesLengths); false, and the
+    // shape unchanged, for a length no unit sends.
+    bool SetMainValuesLength(int bytes);
+    // Every reply is followed by a LF after its CR.
+    void SetLineFeedAfterCr(bool on);
+    // These bytes come before every reply, sent while the request comes in (an echo, the rest
+    // of an earlier reply); the reply itself follows after the answer delay. Empty: none.
+    void SetStaleBytes(Bytes bytes);
+    // "(NAK" is the answer to `command` while it is refused.
+    void SetRefused(const std::string& command, bool refused);
+    void ClearRefusals();
+    // Answers `command` with these bytes (for replies captured from real inverters); a LF after
+    // the CR and bytes before the reply are still added when the scenario asks for them.
     void SetRawReply(const std::string& command, Bytes reply);
     void ClearRawReplies();
 
@@ -106,10 +134,23 @@ private:
     [[nodiscard]] std::string ratedPayload() const;
     [[nodiscard]] ReplySchedule schedule(const Bytes& reply, size_t requestLength, const FaultSpec* fault) const;
 
+    // How the main-values reply is laid out.
+    struct MainValuesShape {
+        int length;
+        int fieldCount;
+        int powerDigits;                  // of fields 5 and 6
+        std::vector<std::string> extra;   // fields 22 to 24
+    };
+    [[nodiscard]] static const std::vector<MainValuesShape>& shapes();
+
     mutable std::mutex m_mutex;
     std::vector<std::string> m_mainFields;
+    MainValuesShape m_mainShape;
+    bool m_lineFeedAfterCr = false;
+    Bytes m_staleBytes;
+    std::set<std::string> m_refused;
     std::vector<std::string> m_ratedFields;
-    std::string m_serialNumber = "92932004102453";
+    std::string m_serialNumber;
     char m_modeLetter = 'B';
     std::map<std::string, Bytes> m_rawReplies;
     bool m_fullSpeed = false;

@@ -1,24 +1,36 @@
 // quorvane-inverter-sim: an inverter on a pseudo-terminal, for trying Quorvane without one.
 //
 //   quorvane-inverter-sim [--full-speed] [--delay MS] [--mode LETTER] [--priority 0|1|2]
-//                         [--line-absent] [--link PATH]
+//                         [--line-absent] [--link PATH] [--serial-digits N] [--qpigs-length N]
+//                         [--lf] [--stale] [--nak COMMAND]
 //
 // Prints the device to connect to, then takes commands on standard input, one per line:
 //   field N VALUE | mode LETTER | priority N | line present|absent | bits CHARGE SOLAR LINE
 //   fault no-answer|wrong-crc|truncated|garbage|extra-bytes|delay|split|unplug [TIMES] [MS]
 //   clear-faults | unplug | commands | quit
+// and the habits of real units:
+//   serial-digits N          a serial number of N digits (13, 14, 16 are seen)
+//   qpigs-length N           main-values replies of 94, 110, 112, 119, 120 or 122 bytes
+//   lf on|off                a LF after the CR of every reply
+//   stale [HEX ...]|off      these bytes (by default the tail of an earlier reply) before
+//                            every reply
+//   nak COMMAND|off          "(NAK" to COMMAND (off: no command is refused)
 // Runs until "quit", SIGINT or SIGTERM.
 #include "InverterModel.h"
 #include "PtyInverter.h"
 
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 using namespace quorvane::sim;
@@ -34,7 +46,22 @@ const std::map<std::string, Fault> kFaultNames = {
 void usage()
 {
     std::cerr << "usage: quorvane-inverter-sim [--full-speed] [--delay MS] [--mode LETTER] "
-                 "[--priority 0|1|2] [--line-absent] [--link PATH]\n";
+                 "[--priority 0|1|2] [--line-absent] [--link PATH] [--serial-digits N] "
+                 "[--qpigs-length N] [--lf] [--stale] [--nak COMMAND]\n";
+}
+
+// Bytes written in hexadecimal ("0a", "A9"); none when a word is not one byte.
+std::optional<quorvane::Bytes> hexBytes(const std::vector<std::string>& words)
+{
+    quorvane::Bytes bytes;
+    for (const std::string& word : words) {
+        std::uint8_t value = 0;
+        const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value, 16);
+        if (error != std::errc() || end != word.data() + word.size())
+            return std::nullopt;
+        bytes.push_back(value);
+    }
+    return bytes;
 }
 
 std::string handleCommand(const std::string& line, InverterModel& model, PtyInverter& inverter)
@@ -83,6 +110,51 @@ std::string handleCommand(const std::string& line, InverterModel& model, PtyInve
             return "ok";
         }
         return "error: bits CHARGE SOLAR LINE";
+    }
+    if (verb == "serial-digits") {
+        int digits = 0;
+        if (words >> digits && digits >= 1 && digits <= 64) {
+            model.SetSerialNumberLength(digits);
+            return "ok";
+        }
+        return "error: serial-digits N (1 to 64)";
+    }
+    if (verb == "qpigs-length") {
+        int bytes = 0;
+        if (words >> bytes && model.SetMainValuesLength(bytes))
+            return "ok";
+        return "error: qpigs-length 94|110|112|119|120|122";
+    }
+    if (verb == "lf") {
+        std::string state;
+        words >> state;
+        if (state == "on" || state == "off") {
+            model.SetLineFeedAfterCr(state == "on");
+            return "ok";
+        }
+        return "error: lf on|off";
+    }
+    if (verb == "stale") {
+        const std::vector<std::string> rest{std::istream_iterator<std::string>(words), {}};
+        if (rest == std::vector<std::string>{"off"}) {
+            model.SetStaleBytes({});
+            return "ok";
+        }
+        const auto bytes = hexBytes(rest);
+        if (!bytes)
+            return "error: stale [HEX ...]|off";
+        model.SetStaleBytes(bytes->empty() ? InverterModel::kDefaultStaleBytes : *bytes);
+        return "ok";
+    }
+    if (verb == "nak") {
+        std::string command;
+        if (!(words >> command))
+            return "error: nak COMMAND|off";
+        if (command == "off")
+            model.ClearRefusals();
+        else
+            model.SetRefused(command, true);
+        return "ok";
     }
     if (verb == "fault") {
         std::string name;
@@ -138,6 +210,16 @@ int main(int argc, char** argv)
             model.SetLinePresent(false);
         } else if (option == "--link" && hasValue) {
             linkPath = argv[++i];
+        } else if (option == "--serial-digits" && hasValue) {
+            model.SetSerialNumberLength(std::atoi(argv[++i]));
+        } else if (option == "--qpigs-length" && hasValue && model.SetMainValuesLength(std::atoi(argv[i + 1]))) {
+            ++i;
+        } else if (option == "--lf") {
+            model.SetLineFeedAfterCr(true);
+        } else if (option == "--stale") {
+            model.SetStaleBytes(InverterModel::kDefaultStaleBytes);
+        } else if (option == "--nak" && hasValue) {
+            model.SetRefused(argv[++i], true);
         } else {
             usage();
             return 2;
