@@ -1,6 +1,7 @@
 #include "inverter/InverterQueries.h"
 
 #include "core/EventMemo.h"
+#include "inverter/Wincom.h"
 
 #include <thread>
 
@@ -17,6 +18,19 @@ InverterQueries::InverterQueries(TComm& comm, MeasurementRecord& record, EventMe
     , m_pause(pause ? std::move(pause) : Pause([](std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }))
     , m_random(testModeSeed)
 {
+}
+
+InverterQueries::Reply InverterQueries::receiveReply(std::string_view command, std::optional<std::size_t> expectedLength)
+{
+    Reply reply;
+    reply.count = expectedLength ? m_comm.ReadReply(m_reply, *expectedLength) : m_comm.ReadReplyUntilQuiet(m_reply);
+    if (reply.count <= 0)
+        return reply;
+    reply.received = std::span(m_reply.data(), static_cast<std::size_t>(reply.count));
+    reply.frame = FindReplyFrame(reply.received);
+    if (reply.frame && reply.frame->Refused())
+        addErrorLine("Inverter refused " + std::string(command) + " (NAK).");
+    return reply;
 }
 
 void InverterQueries::addErrorLine(const std::string& line)

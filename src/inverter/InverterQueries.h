@@ -1,18 +1,25 @@
 #pragma once
 
 #include "inverter/LinkState.h"
+#include "inverter/ReplyFrame.h"
 
+#include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <random>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace quorvane {
 
 class Clock;
 class EventMemo;
 class TComm;
+struct MainValuesReply;
 struct MeasurementRecord;
 struct OutputRequests;
 
@@ -20,7 +27,10 @@ enum class OutputPriority { UtilityFirst, SolarFirst, SBU };
 
 // The exchanges with the inverter: main values ("QPIGS"), mode ("QMOD"), presence ("QID"),
 // rated information ("QPIRI") and the output source priority ("POP00".."POP02"). Each one
-// writes its results into the measurement record and its event lines into the memo.
+// writes its results into the measurement record and its event lines into the memo. Every
+// reply is found by the one frame reader (ReplyFrame.h); a "(NAK" is a refusal, which fails
+// the query as a reply that never came would (the presence check excepted: whoever refuses
+// is there).
 //
 // Thread ownership: the core thread, which owns everything referenced here. The acquisition
 // thread reaches the queries only through hand-offs.
@@ -28,8 +38,8 @@ class InverterQueries {
 public:
     using Pause = std::function<void(std::chrono::milliseconds)>;
 
-    // Replies read until the line goes quiet get this much room; the longest replies seen from
-    // real units are about 120 bytes.
+    // Every reply gets this much room: the longest replies seen from real units are about 120
+    // bytes, and bytes left over from earlier traffic may come before them.
     static constexpr int kReplyCapacity = 200;
     // Between two attempts of a priority command, and before a test-mode attempt.
     static constexpr std::chrono::milliseconds kPriorityRetryPause{20};
@@ -55,8 +65,20 @@ public:
     [[nodiscard]] const std::string& PrevModeText() const { return m_prevModeText; }
 
 private:
+    // What came back for one request.
+    struct Reply {
+        int count = 0;                          // the read's result: bytes, or a failure below 0
+        std::span<const std::uint8_t> received; // the bytes, in m_reply
+        std::optional<ReplyFrame> frame;        // the first valid frame among them
+        // A valid frame that is no refusal.
+        [[nodiscard]] bool Answered() const { return frame && !frame->Refused(); }
+    };
+
+    // Reads the reply to `command`: one of about `expectedLength` bytes, or of any length
+    // when none is given. A refusal is said in the memo when all errors are shown.
+    Reply receiveReply(std::string_view command, std::optional<std::size_t> expectedLength);
     void fillTestModeValues();
-    void applyMainValuesReply(const std::uint8_t* reply, int count);
+    void applyMainValuesReply(std::span<const std::uint8_t> framed, const MainValuesReply& values);
     void deriveChargeState();
     bool priorityAttempt(OutputPriority priority);
     void addErrorLine(const std::string& line);
@@ -69,6 +91,7 @@ private:
     const Clock& m_clock;
     Pause m_pause;
     std::mt19937 m_random;
+    std::array<std::uint8_t, kReplyCapacity> m_reply{};
 
     bool m_popResult = false;
     std::string m_priorityCode;

@@ -4,6 +4,7 @@
 #include "core/Clock.h"
 #include "inverter/Frame.h"
 #include "inverter/InverterQueries.h"
+#include "inverter/MainValuesReply.h"
 #include "inverter/Wincom.h"
 
 #include <array>
@@ -17,16 +18,6 @@ constexpr std::array<std::pair<int, int>, 16> kTestModeRanges = {{
     {200, 239}, {40, 54}, {200, 239}, {40, 54}, {0, 3999}, {0, 3999}, {0, 99}, {380, 409},
     {44, 54},   {0, 19},  {0, 99},    {30, 59}, {0, 39},   {40, 74},  {44, 54}, {0, 99},
 }};
-
-// Reply characters (character 0 is the "(") holding the device status bits.
-constexpr int kChargeOnCharacter = 88;
-constexpr int kSolarChargingCharacter = 89;
-constexpr int kLineChargingCharacter = 90;
-
-int statusBit(const std::uint8_t* reply, int index)
-{
-    return MapReplyChar(reply[index]) - '0';
-}
 
 } // namespace
 
@@ -43,20 +34,15 @@ void InverterQueries::fillTestModeValues()
     m_record.AcceptReading(m_clock.now());
 }
 
-void InverterQueries::applyMainValuesReply(const std::uint8_t* reply, int count)
+void InverterQueries::applyMainValuesReply(std::span<const std::uint8_t> framed, const MainValuesReply& values)
 {
-    SplitReply(std::span(reply, static_cast<size_t>(count)), m_record.MainValues);
+    SplitReply(framed, m_record.MainValues);
     m_record.SetDisplayVariablesFromSlots();
     m_record.TakeLinePresenceFromReading();
     m_record.UpdatePollTiming(m_clock.now());
-    // A reply of the expected shape has at least 91 characters before its CRC. A shorter one
-    // that still passed its CRC leaves the bits as they were rather than reading its CRC bytes
-    // or stale buffer contents as bits.
-    if (count - 3 > kLineChargingCharacter) {
-        m_record.LineCharging = statusBit(reply, kLineChargingCharacter);
-        m_record.SolarCharging = statusBit(reply, kSolarChargingCharacter);
-        m_record.ChargeOn = statusBit(reply, kChargeOnCharacter);
-    }
+    m_record.LineCharging = values.LineCharging;
+    m_record.SolarCharging = values.SolarCharging;
+    m_record.ChargeOn = values.ChargeOn;
     m_record.AcceptReading(m_clock.now());
 }
 
@@ -72,12 +58,14 @@ void InverterQueries::QueryMainValues()
             addErrorLine("Error in send command.");
             return; // no line-presence step for a request that never went out
         }
-        std::array<std::uint8_t, kReplyCapacity> reply{};
-        const int n = m_comm.ReadUntilQuiet(reply);
-        if (n >= 3 && ReplyCrcOk(std::span(reply.data(), static_cast<size_t>(n)), n - 3))
-            applyMainValuesReply(reply.data(), n);
+        // A reply that is short of a field, or has anything but a number where a number
+        // belongs, is rejected whole, as one with a bad CRC: the record keeps its values.
+        const Reply reply = receiveReply("QPIGS", std::nullopt);
+        const auto values = reply.Answered() ? ParseMainValues(reply.frame->payload) : std::nullopt;
+        if (values)
+            applyMainValuesReply(reply.frame->Framed(reply.received), *values);
         else
-            addErrorLine("Error receiving main values (" + std::to_string(n) + "/" + std::to_string(n) + ")");
+            addErrorLine("Error receiving main values (" + std::to_string(reply.count) + "/" + std::to_string(reply.count) + ")");
     }
     m_record.UpdateLineTransition(MeasurementRecord::AbsenceThreshold(m_link.MeasTimeIndex));
 }

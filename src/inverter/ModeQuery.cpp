@@ -6,8 +6,6 @@
 #include "inverter/InverterQueries.h"
 #include "inverter/Wincom.h"
 
-#include <array>
-
 namespace quorvane {
 
 namespace {
@@ -15,9 +13,9 @@ namespace {
 constexpr const char* kLineMode = "Line (bypass)";
 constexpr const char* kBatteryMode = "Battery";
 constexpr const char* kUnknown = "Unknown";
-constexpr int kModeReplyLength = 5; // "(" + letter + CRC + CR
+constexpr int kModeReplyLength = 5; // "(" + letter + CRC + CR: the read's time-outs
 
-const char* modeTextOf(std::uint8_t letter)
+const char* modeTextOf(char letter)
 {
     switch (letter) {
     case 'L': return kLineMode;
@@ -80,14 +78,13 @@ void InverterQueries::QueryMode()
         addErrorLine("Error send data energy flow.");
         return;
     }
-    std::array<std::uint8_t, kModeReplyLength> reply{};
-    const int r = m_comm.ReadBlock(reply);
-    if (r <= 0 || !ReplyCrcOk(std::span(reply.data(), static_cast<size_t>(r)), 2)) {
-        addErrorLine("Error receiving status (" + std::to_string(r) + "/" + std::to_string(kModeReplyLength) + ")");
+    const Reply reply = receiveReply("QMOD", kModeReplyLength);
+    if (!reply.Answered() || reply.frame->payload.size() != 1) {
+        addErrorLine("Error receiving status (" + std::to_string(reply.count) + "/" + std::to_string(kModeReplyLength) + ")");
         return;
     }
 
-    const std::uint8_t letter = reply[1];
+    const char letter = reply.frame->payload.front();
     flow.ModeText = modeTextOf(letter);
     if (flow.ModeText != m_prevModeText) {
         if (m_prevModeText == kLineMode && flow.ModeText == kBatteryMode)

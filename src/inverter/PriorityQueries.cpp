@@ -13,6 +13,8 @@ namespace quorvane {
 
 namespace {
 
+// The lengths the reads' time-outs are reckoned from. Serial numbers differ in length (13,
+// 14 and 16 digits are seen): the reply is a frame of any length within those time-outs.
 constexpr int kPresenceReplyLength = 18;  // "(" + 14-digit serial number + CRC + CR
 constexpr int kAcknowledgeLength = 7;     // "(ACK" + CRC + CR
 constexpr size_t kPriorityField = 17;     // of the rated-information reply
@@ -52,9 +54,11 @@ bool InverterQueries::CheckInverter()
         addErrorLine("Error send data check.");
         return false;
     }
-    std::array<std::uint8_t, kPresenceReplyLength> reply{};
-    const int r = m_comm.ReadBlock(reply);
-    const bool answered = r >= 0 && ReplyCrcOk(std::span(reply.data(), static_cast<size_t>(r)), 15);
+    // Any valid frame is an inverter's answer, whatever the length of its serial number. A
+    // refusal is one too: a unit that will not tell its serial number is still there and
+    // answers the queries that matter, so it must not be reported absent.
+    const Reply reply = receiveReply("QID", kPresenceReplyLength);
+    const bool answered = reply.frame.has_value();
     m_memo.AddEventLine(answered ? "Inverter connected." : "Inverter Not connected.");
     return answered;
 }
@@ -73,10 +77,8 @@ bool InverterQueries::priorityAttempt(OutputPriority priority)
         addErrorLine("Error send data check.");
         return false;
     }
-    std::array<std::uint8_t, kAcknowledgeLength> reply{};
-    const int r = m_comm.ReadBlock(reply);
-    const bool acknowledged = r >= 0 && ReplyCrcOk(std::span(reply.data(), static_cast<size_t>(r)), 4)
-                              && reply[1] == 'A' && reply[2] == 'C' && reply[3] == 'K';
+    const Reply reply = receiveReply(textsOf(priority).command, kAcknowledgeLength);
+    const bool acknowledged = reply.Answered() && reply.frame->payload == "ACK";
     m_memo.AddEventLine(acknowledged ? "Command executed." : "Command NOT executed.");
     return acknowledged;
 }
@@ -115,14 +117,14 @@ void InverterQueries::QueryRatedInfo()
         addErrorLine("Error in send command GenSTATUS.");
         return;
     }
-    std::array<std::uint8_t, kReplyCapacity> reply{};
-    const int n = m_comm.ReadUntilQuiet(reply);
-    if (n < 3 || !ReplyCrcOk(std::span(reply.data(), static_cast<size_t>(n)), n - 3)) {
-        addErrorLine("Error receiving general status (" + std::to_string(n) + "/" + std::to_string(n) + ")");
+    // A reply without the priority's field is no rated information.
+    const Reply reply = receiveReply("QPIRI", std::nullopt);
+    if (!reply.Answered() || SplitFields(reply.frame->payload).size() < kPriorityField) {
+        addErrorLine("Error receiving general status (" + std::to_string(reply.count) + "/" + std::to_string(reply.count) + ")");
         return;
     }
     // The rated-information fields overwrite the main values' slots until the next reading.
-    SplitReply(std::span(reply.data(), static_cast<size_t>(n)), m_record.MainValues);
+    SplitReply(reply.frame->Framed(reply.received), m_record.MainValues);
     m_priorityCode = StripLeadingZeros(m_record.MainValues[kPriorityField]);
     m_record.Flow.OutputPriorityText = "--";
     static constexpr std::array<const char*, 3> kShortTexts = {"UTIL", "SOLAR", "SBU"};

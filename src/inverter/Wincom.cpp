@@ -1,6 +1,7 @@
 #include "inverter/Wincom.h"
 
 #include "core/UserNotifier.h"
+#include "inverter/ReplyFrame.h"
 
 #include <cerrno>
 
@@ -11,6 +12,26 @@ namespace {
 std::chrono::milliseconds totalFor(size_t count, std::chrono::milliseconds perByte, std::chrono::milliseconds constant)
 {
     return perByte * static_cast<long>(count) + constant;
+}
+
+ReadLimits blockLimits(std::size_t count)
+{
+    const auto total = totalFor(count, TComm::kReadTotalPerByte, TComm::kReadTotalConstant);
+    return {.firstByte = total, .interByte = TComm::kReadInterval, .total = total};
+}
+
+ReadLimits quietLimits()
+{
+    return {.firstByte = TComm::kQuietGap, .interByte = TComm::kQuietGap, .total = {}};
+}
+
+// A read that ends at the first whole frame, and for which bytes before its "(" are no part of
+// the reply's timing.
+ReadLimits endingAtFrame(ReadLimits limits)
+{
+    limits.complete = [](std::span<const std::uint8_t> received) { return FindReplyFrame(received).has_value(); };
+    limits.begun = ReplyBegun;
+    return limits;
 }
 
 std::uint32_t errnoOr(std::uint32_t fallback)
@@ -83,7 +104,27 @@ int TComm::Write(std::span<const std::uint8_t> bytes)
     return -1;
 }
 
+int TComm::ReadReply(std::span<std::uint8_t> buffer, std::size_t expectedLength)
+{
+    return readBlock(buffer, endingAtFrame(blockLimits(expectedLength)));
+}
+
+int TComm::ReadReplyUntilQuiet(std::span<std::uint8_t> buffer)
+{
+    return readUntilQuiet(buffer, endingAtFrame(quietLimits()));
+}
+
 int TComm::ReadBlock(std::span<std::uint8_t> buffer)
+{
+    return readBlock(buffer, blockLimits(buffer.size()));
+}
+
+int TComm::ReadUntilQuiet(std::span<std::uint8_t> buffer)
+{
+    return readUntilQuiet(buffer, quietLimits());
+}
+
+int TComm::readBlock(std::span<std::uint8_t> buffer, const ReadLimits& limits)
 {
     m_lastError = 0;
     if (m_state == PortState::Lost) {
@@ -104,9 +145,8 @@ int TComm::ReadBlock(std::span<std::uint8_t> buffer)
         m_lastError = status.errors;
         return kLineError;
     }
-    const auto total = totalFor(buffer.size(), kReadTotalPerByte, kReadTotalConstant);
     errno = 0;
-    const int received = m_port->read(buffer, ReadLimits{.firstByte = total, .interByte = kReadInterval, .total = total});
+    const int received = m_port->read(buffer, limits);
     if (received == SerialTransport::kConnectionLost) {
         loseLine();
         return kReadFailed;
@@ -118,11 +158,11 @@ int TComm::ReadBlock(std::span<std::uint8_t> buffer)
     return received;
 }
 
-int TComm::ReadUntilQuiet(std::span<std::uint8_t> buffer)
+int TComm::readUntilQuiet(std::span<std::uint8_t> buffer, const ReadLimits& limits)
 {
     if (!m_port)
         return 0;
-    const int received = m_port->read(buffer, ReadLimits{.firstByte = kQuietGap, .interByte = kQuietGap, .total = {}});
+    const int received = m_port->read(buffer, limits);
     if (received == SerialTransport::kConnectionLost)
         loseLine();
     return received < 0 ? 0 : received;

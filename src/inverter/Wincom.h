@@ -4,6 +4,7 @@
 #include "inverter/SerialTransport.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -15,7 +16,8 @@ namespace quorvane {
 class UserNotifier;
 
 // The inverter's serial port: open with the fixed line settings (2400 baud, 8N1), write a
-// request, read a reply as a block of known length or until the line goes quiet, purge, close.
+// request, read a reply (ending as soon as a whole frame is in, within the time-outs of a
+// block of known length or of a quiet line), purge, close.
 // A line that hangs up or whose device goes away is let go and reported as lost (State).
 // Every operation blocks its caller. One instance for the whole run, owned and used only by
 // the core thread; no lock inside.
@@ -69,6 +71,21 @@ public:
     [[nodiscard]] const std::string& DevicePath() const { return m_devicePath; }
 
     int Write(std::span<const std::uint8_t> bytes);
+
+    // The reads the queries use. Both end as soon as the bytes so far hold a whole frame with
+    // a valid CRC (see ReplyFrame.h), and both leave room in `buffer` for more than the reply:
+    // bytes left over before it, a longer serial number, a LF after the CR. Bytes before the
+    // reply's "(" do not start the wait between bytes.
+    //
+    // A reply of known length: gives up within the time-outs of a ReadBlock of
+    // `expectedLength` bytes. Results as ReadBlock.
+    int ReadReply(std::span<std::uint8_t> buffer, std::size_t expectedLength);
+    // A reply of varying length: gives up once the line has been quiet for kQuietGap. Bytes
+    // received; 0 when none came or the read failed.
+    int ReadReplyUntilQuiet(std::span<std::uint8_t> buffer);
+
+    // The plain reads underneath, blind to frames: exactly buffer.size() bytes within the
+    // time-outs of that many, or every byte until the line has been quiet for kQuietGap.
     int ReadBlock(std::span<std::uint8_t> buffer);
     int ReadUntilQuiet(std::span<std::uint8_t> buffer);
     void Purge();
@@ -76,6 +93,8 @@ public:
 
 private:
     void loseLine();
+    int readBlock(std::span<std::uint8_t> buffer, const ReadLimits& limits);
+    int readUntilQuiet(std::span<std::uint8_t> buffer, const ReadLimits& limits);
 
     SerialOpener& m_opener;
     UserNotifier& m_notifier;

@@ -129,3 +129,53 @@ TEST_F(ModeQuery, TestModeTexts)
     EXPECT_EQ(record.Flow.LoadSourceText, "Test Load (SOLAR)");
     EXPECT_EQ(model.ReceivedByteCount(), 0u);
 }
+
+TEST_F(ModeQuery, TheModeIsReadWhateverTheUnitSendsAroundIt)
+{
+    // In virtual time at line pace, so a byte that comes 80 ms before the reply would end a
+    // read that counted it as the reply's start.
+    const struct {
+        const char* name;
+        bool lineFeed;
+        Bytes stale;
+    } cases[] = {
+        {"a LF after the CR", true, {}},
+        {"a LF before the reply", false, {0x0A}},
+        {"an echo of the request before the reply", false, FrameCommand("QMOD")},
+        {"the tail of an earlier reply before it", true, sim::InverterModel::kDefaultStaleBytes},
+    };
+    for (const auto& c : cases) {
+        model.SetLineFeedAfterCr(c.lineFeed);
+        model.SetStaleBytes(c.stale);
+        for (const char letter : {'B', 'L'}) {
+            model.SetModeLetter(letter);
+            queries.QueryMode();
+            EXPECT_TRUE(record.ModeValid) << c.name << ' ' << letter;
+            EXPECT_EQ(record.Flow.ModeText, letter == 'B' ? "Battery" : "Line (bypass)") << c.name;
+        }
+    }
+    EXPECT_TRUE(memo.Lines().empty());
+}
+
+TEST_F(ModeQuery, AFrameThatIsNoModeReplyIsRejected)
+{
+    link.ShowAllErrors = true;
+    const struct {
+        const char* name;
+        Bytes reply;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a refusal", sim::InverterModel::FrameReply("NAK"),
+         {"Inverter refused QMOD (NAK).", "Error receiving status (7/5)"}},
+        {"two letters", sim::InverterModel::FrameReply("LB"), {"Error receiving status (6/5)"}},
+        {"an empty payload", sim::InverterModel::FrameReply(""), {"Error receiving status (4/5)"}},
+    };
+    for (const auto& c : cases) {
+        memo.Clear();
+        model.SetRawReply("QMOD", c.reply);
+        queries.QueryMode();
+        EXPECT_FALSE(record.ModeValid) << c.name;
+        EXPECT_EQ(record.Flow.ModeText, "Unknown") << c.name;
+        EXPECT_EQ(messages(), c.lines) << c.name;
+    }
+}

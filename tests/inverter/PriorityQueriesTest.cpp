@@ -2,6 +2,8 @@
 
 #include "inverter/Frame.h"
 
+#include <optional>
+
 using namespace quorvane;
 using namespace std::chrono_literals;
 using quorvane::sim::Fault;
@@ -150,4 +152,103 @@ TEST_F(PriorityQueries, PresenceCheck)
     EXPECT_EQ(messages(), (std::vector<std::string>{"Inverter connected.", "Inverter Not connected.",
                                                     "Inverter Not connected."}));
     EXPECT_EQ(model.ReceivedCommands(), (std::vector<std::string>{"QID", "QID", "QID"}));
+}
+
+TEST_F(PriorityQueries, EveryUnitThatAnswersThePresenceCheckIsThere)
+{
+    link.ShowAllErrors = true;
+    const struct {
+        const char* name;
+        int serialDigits;
+        bool lineFeed;
+        Bytes stale;
+        bool refused;
+        std::optional<sim::FaultSpec> fault;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"14 digits", 14, false, {}, false, std::nullopt, {"Inverter connected."}},
+        {"13 digits", 13, false, {}, false, std::nullopt, {"Inverter connected."}},
+        {"16 digits", 16, false, {}, false, std::nullopt, {"Inverter connected."}},
+        {"13 digits and a LF after the CR", 13, true, {}, false, std::nullopt, {"Inverter connected."}},
+        {"a LF before the reply", 14, false, {0x0A}, false, std::nullopt, {"Inverter connected."}},
+        {"an echo of the request before it", 16, false, FrameCommand("QID"), false, std::nullopt, {"Inverter connected."}},
+        // Whoever refuses to tell its serial number is there all the same.
+        {"a refusal", 14, false, {}, true, std::nullopt, {"Inverter refused QID (NAK).", "Inverter connected."}},
+        {"no answer", 13, false, {0x0A}, false, sim::FaultSpec{.kind = Fault::NoAnswer}, {"Inverter Not connected."}},
+        {"a damaged reply", 13, false, {}, false, sim::FaultSpec{.kind = Fault::WrongCrc}, {"Inverter Not connected."}},
+        {"half a reply", 16, false, {}, false, sim::FaultSpec{.kind = Fault::Truncated}, {"Inverter Not connected."}},
+    };
+    for (const auto& c : cases) {
+        memo.Clear();
+        model.SetSerialNumberLength(c.serialDigits);
+        model.SetLineFeedAfterCr(c.lineFeed);
+        model.SetStaleBytes(c.stale);
+        model.SetRefused("QID", c.refused);
+        if (c.fault)
+            model.InjectFault(*c.fault);
+        EXPECT_EQ(queries.CheckInverter(), c.lines.back() == "Inverter connected.") << c.name;
+        EXPECT_EQ(messages(), c.lines) << c.name;
+    }
+}
+
+TEST_F(PriorityQueries, ARefusedPriorityCommandIsNamedWhenAllErrorsAreShown)
+{
+    link.ShowAllErrors = true;
+    model.SetRefused("POP01", true);
+    requests.Button6Click();
+    queries.SetOutputPriority(OutputPriority::SolarFirst);
+    EXPECT_FALSE(queries.PopResult());
+    std::vector<std::string> expected;
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        expected.push_back("Inverter refused POP01 (NAK).");
+        expected.push_back("Command NOT executed.");
+    }
+    expected.push_back("Solar source priority set failed.");
+    EXPECT_EQ(messages(), expected);
+    EXPECT_EQ(record.Flow.OutputPriorityText, "--");
+}
+
+TEST_F(PriorityQueries, ThePriorityCommandIsAcknowledgedWhateverTheUnitSendsAroundIt)
+{
+    model.SetLineFeedAfterCr(true);
+    model.SetStaleBytes({0x0A});
+    queries.SetOutputPriority(OutputPriority::UtilityFirst);
+    EXPECT_TRUE(queries.PopResult());
+    EXPECT_EQ(messages(), (std::vector<std::string>{"Command executed.", "Utility source priority successfully set."}));
+}
+
+TEST_F(PriorityQueries, RatedInformationIsReadWhateverTheUnitSendsAroundIt)
+{
+    model.SetLineFeedAfterCr(true);
+    model.SetStaleBytes(sim::InverterModel::kDefaultStaleBytes);
+    model.SetOutputPriority(1);
+    queries.QueryRatedInfo();
+    EXPECT_EQ(queries.Label51(), "Output source = SOLAR");
+    EXPECT_EQ(record.MainValues[25], "1"); // the last field as sent, nothing of the CRC and CR
+    EXPECT_TRUE(memo.Lines().empty());
+}
+
+TEST_F(PriorityQueries, RatedInformationWithoutThePrioritysFieldIsRejected)
+{
+    link.ShowAllErrors = true;
+    const struct {
+        const char* name;
+        Bytes reply;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a refusal", sim::InverterModel::FrameReply("NAK"),
+         {"Inverter refused QPIRI (NAK).", "Error receiving general status (7/7)"}},
+        {"sixteen fields", sim::InverterModel::FrameReply("230.0 21.7 230.0 50.0 21.7 5000 4000 48.0 46.0 42.0 56.4 54.0 2 02 060 0"),
+         {"Error receiving general status (76/76)"}},
+    };
+    for (const auto& c : cases) {
+        memo.Clear();
+        record.MainValues[1] = "previous";
+        model.SetRawReply("QPIRI", c.reply);
+        queries.QueryRatedInfo();
+        EXPECT_EQ(messages(), c.lines) << c.name;
+        EXPECT_EQ(record.MainValues[1], "previous") << c.name;
+        EXPECT_EQ(queries.Label51(), ".............") << c.name;
+        EXPECT_EQ(record.Flow.OutputPriorityText, "--") << c.name;
+    }
 }

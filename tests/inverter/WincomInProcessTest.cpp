@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <optional>
 
 using namespace quorvane;
 using namespace std::chrono_literals;
@@ -74,6 +75,60 @@ TEST_F(WincomInProcess, TimeOutsEndReadsWhereARealLineWould)
         comm.Write(FrameCommand("QMOD"));
         const int n = c.untilQuiet ? comm.ReadUntilQuiet(buffer) : comm.ReadBlock(std::span(buffer, static_cast<size_t>(c.count)));
         EXPECT_EQ(n, c.expected) << c.name;
+    }
+}
+
+TEST_F(WincomInProcess, AReplyReadEndsAtItsFrameAndOnlyTheReplyItselfIsTimed)
+{
+    // At line pace in virtual time: the simulator answers 50 ms after the request is in, and
+    // bytes it sends before the reply leave as soon as the request is in.
+    const struct {
+        const char* name;
+        const char* command;
+        std::optional<size_t> expectedLength; // none: read until quiet
+        int serialDigits = 14;
+        bool lineFeed = false;
+        Bytes stale = {};
+        std::optional<sim::FaultSpec> fault = std::nullopt;
+        int received = 0;
+    } cases[] = {
+        {"the mode", "QMOD", 5, 14, false, {}, std::nullopt, 5},
+        {"a shorter serial number than reckoned with", "QID", 18, 13, false, {}, std::nullopt, 17},
+        {"a longer one", "QID", 18, 16, false, {}, std::nullopt, 20},
+        {"a LF after the CR is not waited for", "QMOD", 5, 14, true, {}, std::nullopt, 5},
+        {"a LF before the reply, 50 ms and more ahead of it", "QMOD", 5, 14, false, {0x0A}, std::nullopt, 6},
+        {"an echo of the request before the reply", "QID", 18, 14, false, FrameCommand("QID"), std::nullopt, 6 + 18},
+        {"bytes after the CR are not waited for", "QMOD", 5, 14, false, {},
+         sim::FaultSpec{.kind = Fault::ExtraBytes, .extra = {'Z'}}, 5},
+        {"no answer", "QMOD", 5, 14, false, {}, sim::FaultSpec{.kind = Fault::NoAnswer}, 0},
+        {"half a reply", "QMOD", 5, 14, false, {}, sim::FaultSpec{.kind = Fault::Truncated}, 2},
+        {"a damaged reply is read to its end", "QMOD", 5, 14, false, {}, sim::FaultSpec{.kind = Fault::WrongCrc}, 5},
+        {"a reply later than 20 * 5 + 200 ms", "QMOD", 5, 14, false, {},
+         sim::FaultSpec{.kind = Fault::Delay, .duration = 300ms}, 0},
+        {"bytes before a reply that comes too late", "QMOD", 5, 14, false, {0x0A},
+         sim::FaultSpec{.kind = Fault::Delay, .duration = 300ms}, 1},
+        {"a pause longer than 50 ms inside the reply", "QMOD", 5, 14, false, {},
+         sim::FaultSpec{.kind = Fault::SplitWithPauses, .duration = 60ms, .chunk = 2}, 2},
+        {"main values end at the CR", "QPIGS", std::nullopt, 14, false, {},
+         sim::FaultSpec{.kind = Fault::ExtraBytes, .extra = {'Z'}}, 110},
+        {"main values with a LF after the CR", "QPIGS", std::nullopt, 14, true, {0x0A}, std::nullopt, 111},
+        {"a damaged reply is read until the line is quiet", "QPIGS", std::nullopt, 14, false, {},
+         sim::FaultSpec{.kind = Fault::WrongCrc}, 110},
+        {"a pause shorter than the quiet gap", "QPIGS", std::nullopt, 14, false, {},
+         sim::FaultSpec{.kind = Fault::SplitWithPauses, .duration = 200ms, .chunk = 40}, 110},
+        {"a pause longer than the quiet gap", "QPIGS", std::nullopt, 14, false, {},
+         sim::FaultSpec{.kind = Fault::SplitWithPauses, .duration = 230ms, .chunk = 40}, 40},
+    };
+    for (const auto& c : cases) {
+        model.SetSerialNumberLength(c.serialDigits);
+        model.SetLineFeedAfterCr(c.lineFeed);
+        model.SetStaleBytes(c.stale);
+        if (c.fault)
+            model.InjectFault(*c.fault);
+        comm.Purge();
+        comm.Write(FrameCommand(c.command));
+        const int n = c.expectedLength ? comm.ReadReply(buffer, *c.expectedLength) : comm.ReadReplyUntilQuiet(buffer);
+        EXPECT_EQ(n, c.received) << c.name;
     }
 }
 
