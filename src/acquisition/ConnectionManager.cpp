@@ -12,9 +12,23 @@
 #include "inverter/PortMap.h"
 #include "inverter/Wincom.h"
 
+#include <filesystem>
 #include <set>
 
 namespace quorvane {
+
+namespace {
+
+// A port mapped to a udev link ("/dev/inverter-hid") and the hidraw device it points to are
+// one device, tried once.
+std::string resolvedPath(const std::string& device)
+{
+    std::error_code error;
+    const auto resolved = std::filesystem::weakly_canonical(device, error);
+    return error ? device : resolved.string();
+}
+
+} // namespace
 
 ConnectionManager::ConnectionManager(TComm& comm, InverterQueries& queries, AcquisitionSteps& steps,
                                      MeasurementRecord& record, EventMemo& memo, LinkState& link,
@@ -117,10 +131,10 @@ void ConnectionManager::connect()
 
 ConnectionManager::Outcome ConnectionManager::searchPorts()
 {
-    std::set<std::string> tried; // device files
+    std::set<std::string> tried; // device files, links resolved
     for (int number = 1; number <= PortMap::kLastPort; ++number) {
         const std::string name = PortMap::PortName(number);
-        tried.insert(m_comm.Ports().DevicePath(name));
+        tried.insert(resolvedPath(m_comm.Ports().DevicePath(name)));
         // Messages name the port without the device prefix.
         if (tryPort("COM" + std::to_string(number), name))
             return Outcome::Connected;
@@ -129,7 +143,7 @@ ConnectionManager::Outcome ConnectionManager::searchPorts()
     // however devices come and go): one that no COM name above stands for is named by its
     // device file, in the same lines.
     for (const HidrawDevice& device : m_hidraw.WithIds(SearchedUsbIds(m_settings.HidIds))) {
-        if (tried.insert(device.DevicePath).second && tryPort(device.DevicePath, device.DevicePath))
+        if (tried.insert(resolvedPath(device.DevicePath)).second && tryPort(device.DevicePath, device.DevicePath))
             return Outcome::Connected;
     }
     return Outcome::NotFound;

@@ -176,6 +176,30 @@ TEST_F(ConnectionTest, ASearchGoesOnToTheHidDevicesWithAKnownUsbIdByTheirDeviceF
     }
 }
 
+TEST_F(ConnectionTest, AHidDeviceMappedThroughALinkIsTriedOnlyUnderItsComName)
+{
+    const std::string root = sysfs.path().toStdString();
+    std::filesystem::create_directories(root + "/class/hidraw/hidraw5/device");
+    std::ofstream(root + "/class/hidraw/hidraw5/device/uevent") << "HID_ID=0003:00000665:00005161\n";
+    std::filesystem::create_directories(root + "/dev");
+    std::ofstream(root + "/dev/hidraw5") << "";
+    std::filesystem::create_symlink(root + "/dev/hidraw5", root + "/inverter-hid"); // as a udev rule links it
+    manager.SetHidrawDirectory(HidrawDirectory(root, root + "/dev"));
+    sim::InverterModel silentModel;
+    silentModel.InjectFault({.kind = Fault::NoAnswer, .times = -1});
+    opener.devices.Attach(root + "/inverter-hid", silentModel);
+    opener.devices.Attach(root + "/dev/hidraw5", silentModel);
+    settings.AutoSearch = true;
+    settings.Ports[1] = "/nonexistent/com1";
+    settings.Ports[2] = root + "/inverter-hid";
+
+    manager.Connect1Click();
+    const auto all = messages();
+    EXPECT_EQ(std::count(all.begin(), all.end(), "Port COM2 Found but Inverter not connected."), 1);
+    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const std::string& line) { return line.find("hidraw5") != std::string::npos; }), 0);
+    EXPECT_EQ(all.back(), "Port not found in system.");
+}
+
 TEST_F(ConnectionTest, TestModeResumesTheSameThreadEachTime)
 {
     manager.TestClick(true);
