@@ -9,6 +9,7 @@
 #include "WaitUntil.h"
 #include "inverter/Frame.h"
 #include "inverter/PosixSerialPort.h"
+#include "inverter/ReplyFrame.h"
 #include "inverter/Wincom.h"
 
 #include <gtest/gtest.h>
@@ -122,6 +123,28 @@ TEST(PosixSerialPortRead, AReadEndsWhenItsCompletionCheckSaysTheReplyIsWhole)
     ASSERT_EQ(n, 40);
     const Bytes reply = model.MainValuesReply();
     EXPECT_EQ(Bytes(buffer, buffer + n), Bytes(reply.begin(), reply.begin() + 40));
+}
+
+TEST(PosixSerialPortRead, BytesBeforeTheReplyDoNotStartTheWaitBetweenBytes)
+{
+    // A LF at once, the reply 300 ms later. A read that let the LF start its 50 ms wait between
+    // bytes would end with the LF alone; a simulator thread that runs late only makes the
+    // reply later, which the hour-long wait for the reply allows.
+    sim::InverterModel model;
+    sim::PtyInverter inverter{model};
+    model.SetFullSpeed(true);
+    model.SetAnswerDelay(300ms);
+    model.SetStaleBytes({0x0A});
+    OpenedPort opened = PosixSerialOpener().open(inverter.DevicePath());
+    ASSERT_NE(opened.transport, nullptr);
+    ASSERT_EQ(opened.transport->write(FrameCommand("QMOD"), 1s), 7);
+    std::uint8_t buffer[200] = {};
+    const ReadLimits limits{.firstByte = 1h, .interByte = 50ms, .total = {},
+                            .complete = [](auto received) { return FindReplyFrame(received).has_value(); },
+                            .begun = ReplyBegun};
+    const int n = opened.transport->read(buffer, limits);
+    ASSERT_EQ(n, 6);
+    EXPECT_EQ(FindReplyFrame(std::span(buffer, 6))->payload, "L");
 }
 
 TEST_F(WincomPty, ABlockReadEndsAtAGapBetweenBytesNotAtItsTotalTime)

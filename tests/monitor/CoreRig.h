@@ -46,12 +46,17 @@ protected:
     // more [Main] keys first, then any other section.
     virtual std::string settings() const { return ""; }
     virtual QDateTime start() const { return QDateTime(QDate(2026, 6, 1), QTime(6, 0, 0)); }
+    // The device COM1 stands for and the opener the core opens it with: the in-process
+    // inverter, unless a test puts the simulator on a device file.
+    virtual std::string inverterDevice() const { return "/sim/inverter"; }
+    virtual SerialOpener& portOpener() { return opener; }
 
     void SetUp() override
     {
         clock.set(start());
         std::ofstream(settingsPath, std::ios::binary)
-            << "[Http]\r\nPort=0\r\n[Ports]\r\nCOM1=/sim/inverter\r\n[Main]\r\nAutoSearch=0\r\nCOM PORT index=1\r\n"
+            << "[Http]\r\nPort=0\r\n[Ports]\r\nCOM1=" << inverterDevice()
+            << "\r\n[Main]\r\nAutoSearch=0\r\nCOM PORT index=1\r\n"
             << settings();
         opener.Attach("/sim/inverter", model);
         model.SetFullSpeed(true);
@@ -72,7 +77,7 @@ protected:
         options.MakePacer = [] { return std::make_unique<fakes::GatedPacer>(); };
         options.MailRoutes = {{"127.0.0.1", 9}, 25};
         options.Outbox = &outbox;
-        core = std::make_unique<CoreApp>(options, clock, opener, person);
+        core = std::make_unique<CoreApp>(options, clock, portOpener(), person);
     }
 
     void connect()
