@@ -98,7 +98,8 @@ int HidrawPort::read(std::span<std::uint8_t> buffer, const ReadLimits& limits)
     const auto start = PortClock::now();
     auto lastByte = start;
     while (received < buffer.size()) {
-        const Readiness readiness = WaitReady(m_fd, POLLIN, ReadWaitLeft(limits, start, lastByte, received > 0));
+        const auto remaining = ReadWaitLeft(limits, start, lastByte, limits.WaitsBetweenBytes(buffer.first(received)));
+        const Readiness readiness = WaitReady(m_fd, POLLIN, remaining);
         if (readiness == Readiness::TimedOut)
             break;
         if (readiness == Readiness::HungUp)

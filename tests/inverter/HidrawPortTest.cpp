@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -175,6 +176,16 @@ TEST_F(HidrawPortTest, ReadsEndOnTheSerialPortsTimeOuts)
     start = SteadyClock::now();
     EXPECT_EQ(read(200, {.firstByte = 30s, .interByte = 50ms, .total = {}}), bytesOf("(230.0 4"));
     EXPECT_LT(since(start), 30s);
+
+    // Bytes before the reply has begun (a LF left from an earlier reply) do not start the wait
+    // between bytes: the first-byte time-out still runs.
+    sendReport(bytesOf("\n"));
+    const ReadBegun hasStart = [](std::span<const std::uint8_t> received) {
+        return std::find(received.begin(), received.end(), kReplyStart) != received.end();
+    };
+    start = SteadyClock::now();
+    EXPECT_EQ(read(200, {.firstByte = 100ms, .interByte = 1ms, .total = {}, .begun = hasStart}).size(), 8u);
+    EXPECT_GE(since(start), 100ms);
 
     // A device that keeps sending without a CR: the total limit.
     std::atomic<bool> stop = false;
