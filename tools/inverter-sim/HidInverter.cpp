@@ -18,9 +18,26 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
+constexpr std::uint8_t kLineFeed = 0x0A;
+
 [[noreturn]] void fail(const char* what)
 {
     throw std::system_error(errno, std::generic_category(), what);
+}
+
+// Where the report that starts at `first` ends: after 8 bytes, or after a CR (and a LF right
+// behind it), which ends what the device sends at a time. The tail of an earlier reply or an
+// echo of the request, each ended by its CR, therefore never shares a report with the reply.
+size_t reportEnd(const ReplySchedule& reply, size_t first)
+{
+    const size_t limit = std::min(first + kHidReportSize, reply.size());
+    for (size_t i = first; i < limit; ++i) {
+        if (reply[i].value != kCarriageReturn)
+            continue;
+        const bool lineFeedFollows = i + 1 < limit && reply[i + 1].value == kLineFeed;
+        return i + (lineFeedFollows ? 2 : 1);
+    }
+    return limit;
 }
 
 } // namespace
@@ -94,8 +111,8 @@ bool HidInverter::waitForStop(int timeoutMs)
 bool HidInverter::sendReply(const ReplySchedule& reply)
 {
     const auto start = SteadyClock::now();
-    for (size_t first = 0; first < reply.size(); first += kHidReportSize) {
-        const size_t end = std::min(first + kHidReportSize, reply.size());
+    for (size_t first = 0; first < reply.size();) {
+        const size_t end = reportEnd(reply, first);
         // A report goes out when its last byte is due; one the thread owes already goes at once.
         for (;;) {
             const auto wait = start + reply[end - 1].at - SteadyClock::now();
@@ -109,6 +126,7 @@ bool HidInverter::sendReply(const ReplySchedule& reply)
             report[i - first] = reply[i].value;
         if (::send(m_deviceEnd, report.data(), report.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(report.size()))
             ++m_reportsSent;
+        first = end;
     }
     return true;
 }

@@ -13,7 +13,8 @@ namespace quorvane::sim {
 // device would, for DeviceOpener's open function. The server thread, owned by this object,
 // takes each output report (report number 0, then 8 bytes), gathers the request up to its CR
 // and sends the model's reply in 8-byte input reports, each as soon as its last byte is due
-// at the model's pace, the last one padded with zeros. Start-up is complete when the
+// at the model's pace. A report ends after 8 bytes or after a CR (with a LF right behind it),
+// the rest of it zeros: bytes sent before the reply and ended by a CR never share its reports. Start-up is complete when the
 // constructor returns; the destructor stops and joins the thread.
 // The test's thread and the thread that opens the port call the public functions.
 class HidInverter {
