@@ -159,23 +159,15 @@ TEST_F(ModeQuery, TheModeIsReadWhateverTheUnitSendsAroundIt)
 
 TEST_F(ModeQuery, AFrameThatIsNoModeReplyIsRejected)
 {
-    link.ShowAllErrors = true;
-    const struct {
-        const char* name;
-        Bytes reply;
-        std::vector<std::string> lines;
-    } cases[] = {
+    const ReplyCase cases[] = {
         {"a refusal", sim::InverterModel::FrameReply("NAK"),
          {"Inverter refused QMOD (NAK).", "Error receiving status (7/5)"}},
         {"two letters", sim::InverterModel::FrameReply("LB"), {"Error receiving status (6/5)"}},
         {"an empty payload", sim::InverterModel::FrameReply(""), {"Error receiving status (4/5)"}},
     };
     for (const auto& c : cases) {
-        memo.Clear();
-        model.SetRawReply("QMOD", c.reply);
-        queries.QueryMode();
+        EXPECT_EQ(linesAfterReply("QMOD", c.reply, &InverterQueries::QueryMode), c.lines) << c.name;
         EXPECT_FALSE(record.ModeValid) << c.name;
         EXPECT_EQ(record.Flow.ModeText, "Unknown") << c.name;
-        EXPECT_EQ(messages(), c.lines) << c.name;
     }
 }

@@ -230,23 +230,15 @@ TEST_F(PriorityQueries, RatedInformationIsReadWhateverTheUnitSendsAroundIt)
 
 TEST_F(PriorityQueries, RatedInformationWithoutThePrioritysFieldIsRejected)
 {
-    link.ShowAllErrors = true;
-    const struct {
-        const char* name;
-        Bytes reply;
-        std::vector<std::string> lines;
-    } cases[] = {
+    const ReplyCase cases[] = {
         {"a refusal", sim::InverterModel::FrameReply("NAK"),
          {"Inverter refused QPIRI (NAK).", "Error receiving general status (7/7)"}},
         {"sixteen fields", sim::InverterModel::FrameReply("230.0 21.7 230.0 50.0 21.7 5000 4000 48.0 46.0 42.0 56.4 54.0 2 02 060 0"),
          {"Error receiving general status (76/76)"}},
     };
     for (const auto& c : cases) {
-        memo.Clear();
         record.MainValues[1] = "previous";
-        model.SetRawReply("QPIRI", c.reply);
-        queries.QueryRatedInfo();
-        EXPECT_EQ(messages(), c.lines) << c.name;
+        EXPECT_EQ(linesAfterReply("QPIRI", c.reply, &InverterQueries::QueryRatedInfo), c.lines) << c.name;
         EXPECT_EQ(record.MainValues[1], "previous") << c.name;
         EXPECT_EQ(queries.Label51(), ".............") << c.name;
         EXPECT_EQ(record.Flow.OutputPriorityText, "--") << c.name;

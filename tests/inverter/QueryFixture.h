@@ -35,6 +35,24 @@ protected:
     // The memo's messages, without their time stamps.
     [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(memo.Lines()); }
 
+    // A reply a query is given and the memo lines it must leave with all errors shown.
+    struct ReplyCase {
+        const char* name;
+        Bytes reply;
+        std::vector<std::string> lines;
+    };
+    // The lines `query` leaves in a cleared memo, all errors shown, when the inverter answers
+    // `command` with `reply`.
+    std::vector<std::string> linesAfterReply(const std::string& command, const Bytes& reply,
+                                             void (InverterQueries::*query)())
+    {
+        link.ShowAllErrors = true;
+        memo.Clear();
+        model.SetRawReply(command, reply);
+        (queries.*query)();
+        return messages();
+    }
+
     sim::InverterModel model;
     sim::InProcessOpener opener;
     fakes::FakeUserNotifier person;
