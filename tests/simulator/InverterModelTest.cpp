@@ -151,20 +151,46 @@ TEST(InverterModel, TakesOnTheHabitsOfRealUnits)
     EXPECT_EQ(replyStart.at, InverterModel::kDefaultAnswerDelay + 8 * InverterModel::kByteTime);
 }
 
+namespace {
+
+// The simulator tool started by hand: its device, its answers to commands, its end.
+class SimulatorTool {
+public:
+    // Starts the tool and reads the device from its banner; empty when it never said one.
+    std::string Start(const QStringList& options)
+    {
+        m_process.start(QUORVANE_SIMULATOR_PATH, options);
+        if (!m_process.waitForStarted(kPatienceMs) || !m_process.waitForReadyRead(kPatienceMs))
+            return {};
+        const QString banner = QString::fromUtf8(m_process.readLine()).trimmed();
+        const QString prefix = "Inverter simulator on ";
+        return banner.startsWith(prefix) ? banner.mid(prefix.size()).section(' ', 0, 0).toStdString() : std::string();
+    }
+    std::string Command(const char* line)
+    {
+        m_process.write(line);
+        m_process.write("\n");
+        return m_process.waitForReadyRead(kPatienceMs) ? m_process.readLine().trimmed().toStdString() : "(nothing)";
+    }
+    // "quit": true when the tool ended with 0.
+    bool Quit()
+    {
+        m_process.write("quit\n");
+        return m_process.waitForFinished(kPatienceMs) && m_process.exitCode() == 0;
+    }
+
+private:
+    static constexpr int kPatienceMs = 10000;
+    QProcess m_process;
+};
+
+} // namespace
+
 TEST(InverterSimulatorTool, TakesTheHabitsOfRealUnitsAsCommands)
 {
-    QProcess tool;
-    tool.start(QUORVANE_SIMULATOR_PATH, {"--full-speed", "--serial-digits", "13", "--qpigs-length", "122"});
-    ASSERT_TRUE(tool.waitForStarted(10000));
-    ASSERT_TRUE(tool.waitForReadyRead(10000));
-    const QString banner = QString::fromUtf8(tool.readLine()).trimmed();
-    const std::string device = banner.section(' ', 3, 3).toStdString();
-    ASSERT_TRUE(device.starts_with("/dev/")) << banner.toStdString();
-    const auto command = [&tool](const char* line) {
-        tool.write(line);
-        tool.write("\n");
-        return tool.waitForReadyRead(10000) ? tool.readLine().trimmed().toStdString() : std::string("(nothing)");
-    };
+    SimulatorTool tool;
+    const std::string device = tool.Start({"--full-speed", "--serial-digits", "13", "--qpigs-length", "122"});
+    ASSERT_FALSE(device.empty());
     const struct {
         const char* line;
         const char* answer;
@@ -177,7 +203,7 @@ TEST(InverterSimulatorTool, TakesTheHabitsOfRealUnitsAsCommands)
         {"serial-digits 0", "error: serial-digits N (1 to 64)"},
     };
     for (const auto& c : commands)
-        EXPECT_EQ(command(c.line), c.answer) << c.line;
+        EXPECT_EQ(tool.Command(c.line), c.answer) << c.line;
 
     PosixSerialOpener opener;
     fakes::FakeUserNotifier notifier;
@@ -207,26 +233,15 @@ TEST(InverterSimulatorTool, TakesTheHabitsOfRealUnitsAsCommands)
     const auto frame = FindReplyFrame(std::span(buffer, static_cast<size_t>(std::max(n, 0))));
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->payload.size(), 122u - 4);
-
-    tool.write("quit\n");
-    ASSERT_TRUE(tool.waitForFinished(10000));
-    EXPECT_EQ(tool.exitCode(), 0);
+    EXPECT_TRUE(tool.Quit());
 }
 
 TEST(InverterSimulatorTool, StartedByHandItAnswersTComm)
 {
-    QProcess tool;
-    tool.start(QUORVANE_SIMULATOR_PATH, {"--full-speed"});
-    ASSERT_TRUE(tool.waitForStarted(10000));
-    ASSERT_TRUE(tool.waitForReadyRead(10000));
-    const QString banner = QString::fromUtf8(tool.readLine()).trimmed();
-    const QString prefix = "Inverter simulator on ";
-    ASSERT_TRUE(banner.startsWith(prefix)) << banner.toStdString();
-    const std::string device = banner.mid(prefix.size()).section(' ', 0, 0).toStdString();
-
-    tool.write("mode B\n");
-    ASSERT_TRUE(tool.waitForReadyRead(10000));
-    EXPECT_EQ(tool.readLine().trimmed(), "ok");
+    SimulatorTool tool;
+    const std::string device = tool.Start({"--full-speed"});
+    ASSERT_FALSE(device.empty());
+    EXPECT_EQ(tool.Command("mode B"), "ok");
 
     PosixSerialOpener opener;
     fakes::FakeUserNotifier notifier;
@@ -242,8 +257,5 @@ TEST(InverterSimulatorTool, StartedByHandItAnswersTComm)
     ASSERT_EQ(comm.Write(FrameCommand("QMOD")), 7);
     EXPECT_EQ(comm.ReadBlock(std::span(buffer, 5)), 5);
     EXPECT_EQ(buffer[1], 'B');
-
-    tool.write("quit\n");
-    ASSERT_TRUE(tool.waitForFinished(10000));
-    EXPECT_EQ(tool.exitCode(), 0);
+    EXPECT_TRUE(tool.Quit());
 }
