@@ -3,7 +3,6 @@
 #include "inverter/DeviceDescriptor.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,12 +33,6 @@ HidrawPort::~HidrawPort()
     ::close(m_fd); // also releases the flock claim
 }
 
-int HidrawPort::lose(size_t transferred)
-{
-    m_lost = true;
-    return transferred > 0 ? static_cast<int>(transferred) : kConnectionLost;
-}
-
 bool HidrawPort::sendReport(const HidOutputReport& report)
 {
     const ssize_t count = m_isSocket ? ::send(m_fd, report.data(), report.size(), MSG_NOSIGNAL)
@@ -55,28 +48,11 @@ int HidrawPort::write(std::span<const std::uint8_t> bytes, std::chrono::millisec
 {
     if (m_lost)
         return kConnectionLost;
-    const auto deadline = PortClock::now() + total;
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const auto remaining = deadline - PortClock::now();
-        if (remaining <= PortClock::duration::zero())
-            break;
-        const Readiness readiness = WaitReady(m_fd, POLLOUT, remaining);
-        if (readiness == Readiness::TimedOut)
-            break;
-        if (readiness == Readiness::HungUp)
-            return lose(written);
-        if (readiness == Readiness::Failed)
-            return kFailed;
+    const Transfer transfer = WriteWithin(m_fd, bytes.size(), total, [&](size_t written) -> ssize_t {
         const auto slice = bytes.subspan(written, std::min(kHidReportSize, bytes.size() - written));
-        if (!sendReport(MakeOutputReport(slice))) {
-            if (errno == EINTR || errno == EAGAIN)
-                continue;
-            return MeansConnectionLost(errno) ? lose(written) : kFailed;
-        }
-        written += slice.size();
-    }
-    return static_cast<int>(written);
+        return sendReport(MakeOutputReport(slice)) ? static_cast<ssize_t>(slice.size()) : -1;
+    });
+    return WriteResult(transfer, m_lost);
 }
 
 size_t HidrawPort::takeKept(std::span<std::uint8_t> buffer)
@@ -90,45 +66,27 @@ size_t HidrawPort::takeKept(std::span<std::uint8_t> buffer)
 int HidrawPort::read(std::span<std::uint8_t> buffer, const ReadLimits& limits)
 {
     // Bytes already taken from the device come first, also when it has gone since.
-    size_t received = takeKept(buffer);
+    const size_t kept = takeKept(buffer);
     if (m_lost)
-        return received > 0 ? static_cast<int>(received) : kConnectionLost;
-    if (received > 0 && limits.complete && limits.complete(buffer.first(received)))
-        return static_cast<int>(received);
-    const auto start = PortClock::now();
-    auto lastByte = start;
-    while (received < buffer.size()) {
-        const auto remaining = ReadWaitLeft(limits, start, lastByte, limits.WaitsBetweenBytes(buffer.first(received)));
-        const Readiness readiness = WaitReady(m_fd, POLLIN, remaining);
-        if (readiness == Readiness::TimedOut)
-            break;
-        if (readiness == Readiness::HungUp)
-            return lose(received);
-        if (readiness == Readiness::Failed)
-            return received > 0 ? static_cast<int>(received) : kFailed;
+        return kept > 0 ? static_cast<int>(kept) : kConnectionLost;
+    if (kept > 0 && limits.complete && limits.complete(buffer.first(kept)))
+        return static_cast<int>(kept);
+    const Transfer transfer = ReadWithin(m_fd, buffer, kept, limits, [&](size_t received) -> ssize_t {
         ReportBuffer report;
         const ssize_t count = ::read(m_fd, report.data(), report.size());
-        if (count < 0) {
-            if (errno == EINTR || errno == EAGAIN)
-                continue;
-            if (MeansConnectionLost(errno))
-                return lose(received);
-            return received > 0 ? static_cast<int>(received) : kFailed;
-        }
-        if (count == 0) // readable yet nothing to read: the end of a device that hung up
-            return lose(received);
+        if (count <= 0)
+            return count;
         const auto bytes = ProtocolBytesOf(std::span(report).first(static_cast<size_t>(count)));
-        if (bytes.empty())
-            continue; // padding only: nothing of a reply arrived
+        if (bytes.empty()) {
+            errno = EAGAIN; // padding only: nothing of a reply arrived
+            return -1;
+        }
         const size_t taken = std::min(bytes.size(), buffer.size() - received);
         std::copy_n(bytes.begin(), taken, buffer.begin() + static_cast<long>(received));
         m_kept.assign(bytes.begin() + static_cast<long>(taken), bytes.end());
-        received += taken;
-        lastByte = PortClock::now();
-        if (limits.complete && limits.complete(buffer.first(received)))
-            break;
-    }
-    return static_cast<int>(received);
+        return static_cast<ssize_t>(taken);
+    });
+    return ReadResult(transfer, m_lost);
 }
 
 void HidrawPort::purge()

@@ -30,8 +30,6 @@ public:
     LineStatus takeLineStatus() override;
 
 private:
-    // Marks the device lost; the bytes that came through before, if any, are still returned.
-    int lose(size_t transferred);
     // One write() of one report; false with errno set when it did not go out.
     bool sendReport(const HidOutputReport& report);
     // Moves bytes kept from an earlier report into the buffer; how many.

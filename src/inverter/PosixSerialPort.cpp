@@ -3,7 +3,6 @@
 #include "inverter/DeviceDescriptor.h"
 
 #include <linux/serial.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -52,72 +51,24 @@ PosixSerialPort::~PosixSerialPort()
     ::close(m_fd); // also releases the flock claim
 }
 
-int PosixSerialPort::lose(size_t transferred)
-{
-    m_lost = true;
-    return transferred > 0 ? static_cast<int>(transferred) : kConnectionLost;
-}
-
 int PosixSerialPort::write(std::span<const std::uint8_t> bytes, milliseconds total)
 {
     if (m_lost)
         return kConnectionLost;
-    const auto deadline = PortClock::now() + total;
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const auto remaining = deadline - PortClock::now();
-        if (remaining <= PortClock::duration::zero())
-            break;
-        const Readiness readiness = WaitReady(m_fd, POLLOUT, remaining);
-        if (readiness == Readiness::TimedOut)
-            break;
-        if (readiness == Readiness::HungUp)
-            return lose(written);
-        if (readiness == Readiness::Failed)
-            return kFailed;
-        const ssize_t count = ::write(m_fd, bytes.data() + written, bytes.size() - written);
-        if (count < 0) {
-            if (errno == EINTR || errno == EAGAIN)
-                continue;
-            return MeansConnectionLost(errno) ? lose(written) : kFailed;
-        }
-        written += static_cast<size_t>(count);
-    }
-    return static_cast<int>(written);
+    const Transfer transfer = WriteWithin(m_fd, bytes.size(), total, [&](size_t written) {
+        return ::write(m_fd, bytes.data() + written, bytes.size() - written);
+    });
+    return WriteResult(transfer, m_lost);
 }
 
 int PosixSerialPort::read(std::span<std::uint8_t> buffer, const ReadLimits& limits)
 {
     if (m_lost)
         return kConnectionLost;
-    const auto start = PortClock::now();
-    auto lastByte = start;
-    size_t received = 0;
-    while (received < buffer.size()) {
-        const auto remaining = ReadWaitLeft(limits, start, lastByte, limits.WaitsBetweenBytes(buffer.first(received)));
-        const Readiness readiness = WaitReady(m_fd, POLLIN, remaining);
-        if (readiness == Readiness::TimedOut)
-            break;
-        if (readiness == Readiness::HungUp)
-            return lose(received);
-        if (readiness == Readiness::Failed)
-            return received > 0 ? static_cast<int>(received) : kFailed;
-        const ssize_t count = ::read(m_fd, buffer.data() + received, buffer.size() - received);
-        if (count < 0) {
-            if (errno == EINTR || errno == EAGAIN)
-                continue;
-            if (MeansConnectionLost(errno))
-                return lose(received);
-            return received > 0 ? static_cast<int>(received) : kFailed;
-        }
-        if (count == 0) // readable yet nothing to read: the end of a line that hung up
-            return lose(received);
-        received += static_cast<size_t>(count);
-        lastByte = PortClock::now();
-        if (limits.complete && limits.complete(buffer.first(received)))
-            break;
-    }
-    return static_cast<int>(received);
+    const Transfer transfer = ReadWithin(m_fd, buffer, 0, limits, [&](size_t received) {
+        return ::read(m_fd, buffer.data() + received, buffer.size() - received);
+    });
+    return ReadResult(transfer, m_lost);
 }
 
 void PosixSerialPort::purge()

@@ -22,9 +22,6 @@ public:
     LineStatus takeLineStatus() override;
 
 private:
-    // Marks the line lost; the bytes that came through before, if any, are still returned.
-    int lose(size_t transferred);
-
     int m_fd;
     bool m_lost = false;
     bool m_hasErrorCounters = true;
