@@ -3,7 +3,6 @@
 #include "inverter/HidReports.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -50,21 +49,17 @@ HidInverter::HidInverter(InverterModel& model) : m_model(model)
     m_deviceEnd = ends[0];
     m_programEnd = ends[1];
     ::fcntl(m_deviceEnd, F_SETFL, ::fcntl(m_deviceEnd, F_GETFL) | O_NONBLOCK);
-    if (::pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        fail("pipe2");
     m_thread = std::thread([this] { run(); });
 }
 
 HidInverter::~HidInverter()
 {
     m_stop = true;
-    wake();
+    m_waiter.Wake();
     if (m_thread.joinable())
         m_thread.join();
     closeDeviceEnd();
     ::close(m_programEnd);
-    ::close(m_wakePipe[0]);
-    ::close(m_wakePipe[1]);
 }
 
 int HidInverter::OpenDevice() const
@@ -74,15 +69,10 @@ int HidInverter::OpenDevice() const
     return ::fcntl(m_programEnd, F_DUPFD_CLOEXEC, 0);
 }
 
-void HidInverter::wake()
-{
-    [[maybe_unused]] const auto written = ::write(m_wakePipe[1], "x", 1);
-}
-
 void HidInverter::Unplug()
 {
     m_model.Unplug();
-    wake();
+    m_waiter.Wake();
     // The server thread closes the device end and ends; once it has, every port sees the hang-up.
     if (m_thread.joinable())
         m_thread.join();
@@ -96,15 +86,8 @@ void HidInverter::closeDeviceEnd()
     m_deviceEnd = -1;
 }
 
-// Sleeps up to timeoutMs; true when the thread must stop (or the cable is out) instead.
-bool HidInverter::waitForStop(int timeoutMs)
+bool HidInverter::stopped() const
 {
-    pollfd wakeUp{m_wakePipe[0], POLLIN, 0};
-    if (::poll(&wakeUp, 1, timeoutMs) > 0) {
-        char drain[16];
-        while (::read(m_wakePipe[0], drain, sizeof drain) > 0) {
-        }
-    }
     return m_stop || m_model.Unplugged();
 }
 
@@ -114,13 +97,8 @@ bool HidInverter::sendReply(const ReplySchedule& reply)
     for (size_t first = 0; first < reply.size();) {
         const size_t end = reportEnd(reply, first);
         // A report goes out when its last byte is due; one the thread owes already goes at once.
-        for (;;) {
-            const auto wait = start + reply[end - 1].at - SteadyClock::now();
-            if (wait <= SteadyClock::duration::zero())
-                break;
-            if (waitForStop(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count())))
-                return false;
-        }
+        if (!m_waiter.SleepUntil(start + reply[end - 1].at, [this] { return stopped(); }))
+            return false;
         std::array<std::uint8_t, kHidReportSize> report{};
         for (size_t i = first; i < end; ++i)
             report[i - first] = reply[i].value;
@@ -141,17 +119,10 @@ void HidInverter::run()
             m_deviceEnd = -1;
             return;
         }
-        pollfd watched[2] = {{m_deviceEnd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        if (::poll(watched, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
+        const LineWaiter::Event event = m_waiter.WaitForInput(m_deviceEnd);
+        if (event == LineWaiter::Event::Failed)
             return;
-        }
-        if ((watched[1].revents & POLLIN) != 0) {
-            waitForStop(0);
-            continue;
-        }
-        if ((watched[0].revents & POLLIN) == 0)
+        if (event == LineWaiter::Event::WokenUp)
             continue;
         std::uint8_t report[kLargestHidReport];
         const ssize_t count = ::recv(m_deviceEnd, report, sizeof report, 0);

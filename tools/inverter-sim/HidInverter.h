@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InverterModel.h"
+#include "LineWaiter.h"
 
 #include <atomic>
 #include <thread>
@@ -35,14 +36,13 @@ public:
 private:
     void run();
     bool sendReply(const ReplySchedule& reply);
-    bool waitForStop(int timeoutMs);
-    void wake();
+    [[nodiscard]] bool stopped() const;
     void closeDeviceEnd();
 
     InverterModel& m_model;
     int m_deviceEnd = -1;  // the server thread's while it runs
     int m_programEnd = -1; // kept, so that ports opened and closed never hang the line up
-    int m_wakePipe[2] = {-1, -1};
+    LineWaiter m_waiter;
     std::atomic<bool> m_stop{false};
     std::atomic<size_t> m_reportsSent{0};
     std::thread m_thread;

@@ -1,7 +1,6 @@
 #include "PtyInverter.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -45,31 +44,22 @@ PtyInverter::PtyInverter(InverterModel& model) : m_model(model)
     ::cfmakeraw(&settings);
     ::tcsetattr(m_heldSlave, TCSANOW, &settings);
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    if (::pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        fail("pipe2");
     m_thread = std::thread([this] { run(); });
 }
 
 PtyInverter::~PtyInverter()
 {
     m_stop = true;
-    wake();
+    m_waiter.Wake();
     if (m_thread.joinable())
         m_thread.join();
     closeLine();
-    ::close(m_wakePipe[0]);
-    ::close(m_wakePipe[1]);
-}
-
-void PtyInverter::wake()
-{
-    [[maybe_unused]] const auto written = ::write(m_wakePipe[1], "x", 1);
 }
 
 void PtyInverter::Unplug()
 {
     m_model.Unplug();
-    wake();
+    m_waiter.Wake();
     // The line thread closes the master and ends; once it has, the kernel has hung up the
     // port's side and removed the device.
     if (m_thread.joinable())
@@ -94,15 +84,8 @@ void PtyInverter::closeLine()
     m_master = m_heldSlave = -1;
 }
 
-// Sleeps up to timeoutMs; true when the thread must stop (or the cable is out) instead.
-bool PtyInverter::waitForStop(int timeoutMs)
+bool PtyInverter::stopped() const
 {
-    pollfd wakeUp{m_wakePipe[0], POLLIN, 0};
-    if (::poll(&wakeUp, 1, timeoutMs) > 0) {
-        char drain[16];
-        while (::read(m_wakePipe[0], drain, sizeof drain) > 0) {
-        }
-    }
     return m_stop || m_model.Unplugged();
 }
 
@@ -112,13 +95,8 @@ bool PtyInverter::sendReply(const ReplySchedule& reply)
     Bytes due;
     size_t next = 0;
     while (next < reply.size()) {
-        const auto wait = start + reply[next].at - SteadyClock::now();
-        if (wait > SteadyClock::duration::zero()) {
-            const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
-            if (waitForStop(static_cast<int>(waitMs)))
-                return false;
-            continue;
-        }
+        if (!m_waiter.SleepUntil(start + reply[next].at, [this] { return stopped(); }))
+            return false;
         // Every byte due by now goes out in one write: a line thread that woke late on a busy
         // machine sends what it owes at once instead of opening gaps the reply never had.
         const auto elapsed = SteadyClock::now() - start;
@@ -143,17 +121,10 @@ void PtyInverter::run()
             m_master = -1;
             return;
         }
-        pollfd watched[2] = {{m_master, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        if (::poll(watched, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
+        const LineWaiter::Event event = m_waiter.WaitForInput(m_master);
+        if (event == LineWaiter::Event::Failed)
             return;
-        }
-        if ((watched[1].revents & POLLIN) != 0) {
-            waitForStop(0);
-            continue;
-        }
-        if ((watched[0].revents & POLLIN) == 0)
+        if (event == LineWaiter::Event::WokenUp)
             continue;
         std::uint8_t chunk[256];
         const ssize_t count = ::read(m_master, chunk, sizeof chunk);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InverterModel.h"
+#include "LineWaiter.h"
 
 #include <atomic>
 #include <string>
@@ -32,14 +33,13 @@ public:
 private:
     void run();
     bool sendReply(const ReplySchedule& reply);
-    bool waitForStop(int timeoutMs);
-    void wake();
+    [[nodiscard]] bool stopped() const;
     void closeLine();
 
     InverterModel& m_model;
     int m_master = -1;     // the line thread's while it runs
     int m_heldSlave = -1;  // keeps the line up while no client has the port open
-    int m_wakePipe[2] = {-1, -1};
+    LineWaiter m_waiter;
     std::string m_devicePath;
     std::atomic<bool> m_stop{false};
     std::atomic<size_t> m_bytesSent{0};
