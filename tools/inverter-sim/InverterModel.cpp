@@ -51,17 +51,19 @@ std::string widened(const std::string& value, int digits)
 // "...00 00 00856 010" + CRC + CR LF of an earlier reply: no "(", a CR of its own.
 const Bytes InverterModel::kDefaultStaleBytes = {'0', '1', '0', 0xA9, 0x79, kCarriageReturn, kLineFeed};
 
-const std::vector<InverterModel::MainValuesShape>& InverterModel::shapes()
+std::span<const InverterModel::MainValuesShape> InverterModel::shapes()
 {
-    static const std::vector<MainValuesShape> all = {
-        {94, 17, 4, {}},
-        {110, 21, 4, {}},
-        {112, 21, 5, {}},
-        {119, 24, 4, {"1", "02", "123"}},
-        {120, 24, 4, {"0", "00", "0000"}},
-        {122, 24, 5, {"0", "00", "0000"}},
+    // Plain constants: nothing to destroy at exit while the tool's console thread may still
+    // be reading them.
+    static constexpr MainValuesShape kAll[] = {
+        {94, 17, 4, ""},
+        {110, 21, 4, ""},
+        {112, 21, 5, ""},
+        {119, 21, 4, "1 02 123"},
+        {120, 21, 4, "0 00 0000"},
+        {122, 21, 5, "0 00 0000"},
     };
-    return all;
+    return kAll;
 }
 
 InverterModel::InverterModel()
@@ -285,11 +287,11 @@ Bytes InverterModel::MainValuesReply() const
 
 std::string InverterModel::mainPayload() const
 {
-    std::vector<std::string> fields(m_mainFields.begin(),
-                                    m_mainFields.begin() + std::min(m_mainShape.fieldCount, kMainFieldCount));
+    std::vector<std::string> fields(m_mainFields.begin(), m_mainFields.begin() + m_mainShape.fieldCount);
     for (const int field : kPowerFields)
         fields[static_cast<size_t>(field - 1)] = widened(fields[static_cast<size_t>(field - 1)], m_mainShape.powerDigits);
-    fields.insert(fields.end(), m_mainShape.extra.begin(), m_mainShape.extra.end());
+    if (*m_mainShape.extraFields != '\0')
+        fields.emplace_back(m_mainShape.extraFields);
     return joinFields(fields);
 }
 

@@ -137,11 +137,11 @@ private:
     // How the main-values reply is laid out.
     struct MainValuesShape {
         int length;
-        int fieldCount;
-        int powerDigits;                  // of fields 5 and 6
-        std::vector<std::string> extra;   // fields 22 to 24
+        int fieldCount;          // of fields 1 to 21
+        int powerDigits;         // of fields 5 and 6
+        const char* extraFields; // fields 22 to 24, or none
     };
-    [[nodiscard]] static const std::vector<MainValuesShape>& shapes();
+    [[nodiscard]] static std::span<const MainValuesShape> shapes();
 
     mutable std::mutex m_mutex;
     std::vector<std::string> m_mainFields;

@@ -22,6 +22,7 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <iterator>
@@ -263,5 +264,8 @@ int main(int argc, char** argv)
     sigwait(&stopSignals, &signal);
     if (!linkPath.empty())
         ::unlink(linkPath.c_str());
-    return 0;
+    // The console thread may be in the middle of a command: the process ends here, without
+    // destroying on its way out what that command may still be using.
+    std::cout.flush();
+    std::_Exit(0);
 }
