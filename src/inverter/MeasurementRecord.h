@@ -45,7 +45,8 @@ struct MeasurementRecord {
     std::string BusVoltage;
     std::string SccBatteryVoltage;
 
-    // Device status bits from reply characters 90, 89 and 88.
+    // Device status bits: the last three characters of the main-values status field (the
+    // 17th), characters 88 to 90 of the usual 110-byte reply.
     int LineCharging = 0;
     int SolarCharging = 0;
     int ChargeOn = 0;
