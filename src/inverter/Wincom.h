@@ -84,8 +84,9 @@ public:
     // received; 0 when none came or the read failed.
     int ReadReplyUntilQuiet(std::span<std::uint8_t> buffer);
 
-    // The plain reads underneath, blind to frames: exactly buffer.size() bytes within the
-    // time-outs of that many, or every byte until the line has been quiet for kQuietGap.
+    // The plain reads, blind to frames (the port's own tests use them): exactly buffer.size()
+    // bytes within the time-outs of that many, or every byte until the line has been quiet
+    // for kQuietGap.
     int ReadBlock(std::span<std::uint8_t> buffer);
     int ReadUntilQuiet(std::span<std::uint8_t> buffer);
     void Purge();
