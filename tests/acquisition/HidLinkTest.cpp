@@ -71,7 +71,7 @@ protected:
     sim::InverterModel model;
     sim::HidInverter inverter{model};
     // The program's opener; only the opening of the device file is the simulator's.
-    DeviceOpener opener{[this](const std::string& device) { return device == kDevice ? inverter.OpenDevice() : -1; }};
+    DeviceOpener opener{inverter.OpenFileAs(kDevice)};
     fakes::FakeUserNotifier person;
     NoMail outbox;
     std::unique_ptr<CoreApp> core;

@@ -40,7 +40,7 @@ protected:
 
     sim::InverterModel model;
     sim::HidInverter inverter{model};
-    DeviceOpener opener{[this](const std::string& device) { return device == kDevice ? inverter.OpenDevice() : -1; }};
+    DeviceOpener opener{inverter.OpenFileAs(kDevice)};
     fakes::FakeUserNotifier person;
     TComm comm{opener, person};
     ManualClock clock{QDateTime(QDate(2026, 6, 1), QTime(12, 0, 0))};

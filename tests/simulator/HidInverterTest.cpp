@@ -28,7 +28,7 @@ protected:
 
     sim::InverterModel model; // at line pace: a reply takes about half a second
     sim::HidInverter inverter{model};
-    DeviceOpener opener{[this](const std::string& device) { return device == kDevice ? inverter.OpenDevice() : -1; }};
+    DeviceOpener opener{inverter.OpenFileAs(kDevice)};
     fakes::FakeUserNotifier notifier;
     TComm comm{opener, notifier};
     std::uint8_t buffer[200] = {};

@@ -69,6 +69,11 @@ int HidInverter::OpenDevice() const
     return ::fcntl(m_programEnd, F_DUPFD_CLOEXEC, 0);
 }
 
+std::function<int(const std::string&)> HidInverter::OpenFileAs(std::string device) const
+{
+    return [this, device = std::move(device)](const std::string& opened) { return opened == device ? OpenDevice() : -1; };
+}
+
 void HidInverter::Unplug()
 {
     m_model.Unplug();

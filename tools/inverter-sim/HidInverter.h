@@ -4,6 +4,8 @@
 #include "LineWaiter.h"
 
 #include <atomic>
+#include <functional>
+#include <string>
 #include <thread>
 
 namespace quorvane::sim {
@@ -27,6 +29,9 @@ public:
 
     // A descriptor of the program's end, as open() of the device gives; -1 once unplugged.
     [[nodiscard]] int OpenDevice() const;
+    // DeviceOpener's open function for a program that finds this device as `device` (a
+    // hidraw path) and no other.
+    [[nodiscard]] std::function<int(const std::string&)> OpenFileAs(std::string device) const;
     // Pulls the cable: the model stops answering and the device end is closed. When this
     // returns, every open port sees the hang-up.
     void Unplug();
