@@ -25,6 +25,7 @@
 #include <boost/beast/http.hpp>
 
 #include <array>
+#include <cstdlib>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -134,9 +135,10 @@ void checkReply(const HttpRequest& request, const HttpReply& reply, const FakeCo
                                     : carriesPassword(request.Body, password));
     }
 
-    const std::string text = (reply.Page ? *reply.Page : std::string()) + reply.Body;
-    FUZZ_CHECK(text.find(kMemoLine) == std::string::npos);
-    if (text.find("memo&lt;/b&gt; &amp; line") != std::string::npos)
+    // The page is a published text that holds no memo line; whatever comes from the memo
+    // is in the body after it.
+    FUZZ_CHECK(reply.Body.find(kMemoLine) == std::string::npos);
+    if (reply.Body.find("memo&lt;/b&gt; &amp; line") != std::string::npos)
         FUZZ_CHECK(IsLocalNetworkAddress(request.ClientAddress));
 }
 
@@ -144,6 +146,9 @@ void checkReply(const HttpRequest& request, const HttpReply& reply, const FakeCo
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
+    // A time zone given as rules, not as a file: the C library then looks at no file on each
+    // local-time conversion (the clock's stamps), which would cost a third of the run.
+    ::setenv("TZ", "UTC0", 1);
     static QCoreApplication application(*argc, *argv);
     return 0;
 }
