@@ -16,6 +16,7 @@
 //   UTIL, SOLAR, SBU or "--"; otherwise the priority shown stays as it was;
 // - an inverter is present exactly when a valid frame came, a refusal included.
 #include "FuzzCheck.h"
+#include "FuzzEnvironment.h"
 
 #include "core/EventMemo.h"
 #include "core/LocaleFormats.h"
@@ -29,12 +30,9 @@
 #include "inverter/ReplyFrame.h"
 #include "inverter/Wincom.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <set>
 #include <span>
@@ -107,10 +105,7 @@ std::string mapped(std::string_view field)
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    // A time zone given as rules, not as a file: the C library then looks at no file on each
-    // local-time conversion (the memo's stamps).
-    ::setenv("TZ", "UTC0", 1);
-    static QCoreApplication application(*argc, *argv);
+    quorvane::fuzz::StartQtCore(argc, argv);
     return 0;
 }
 

@@ -13,6 +13,7 @@
 //   in T1 or T2), or from the local network when no password is set;
 // - the event log reaches local clients only, and only escaped.
 #include "FuzzCheck.h"
+#include "FuzzEnvironment.h"
 
 #include "core/LocaleFormats.h"
 #include "core/ManualClock.h"
@@ -25,7 +26,6 @@
 #include <boost/beast/http.hpp>
 
 #include <array>
-#include <cstdlib>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -146,10 +146,7 @@ void checkReply(const HttpRequest& request, const HttpReply& reply, const FakeCo
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    // A time zone given as rules, not as a file: the C library then looks at no file on each
-    // local-time conversion (the clock's stamps), which would cost a third of the run.
-    ::setenv("TZ", "UTC0", 1);
-    static QCoreApplication application(*argc, *argv);
+    quorvane::fuzz::StartQtCore(argc, argv);
     return 0;
 }
 

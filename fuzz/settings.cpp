@@ -5,6 +5,7 @@
 //   endings (a last line without one gains it), nothing else changed;
 // - settings read from the file, saved over it and read again are the same settings.
 #include "FuzzCheck.h"
+#include "FuzzEnvironment.h"
 
 #include "config/IniFile.h"
 #include "config/Settings.h"
@@ -13,7 +14,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -55,9 +55,7 @@ struct ScratchFile {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    // A time zone given as rules, not as a file: the C library then looks at no file on each
-    // local-time conversion (every time of day read and compared).
-    ::setenv("TZ", "UTC0", 1);
+    quorvane::fuzz::PinTimeZone();
     return 0;
 }
 
