@@ -1,5 +1,7 @@
 #include "app/CoreHost.h"
 
+#include <future>
+
 namespace quorvane {
 
 CoreHost::CoreHost(CoreApp::Options options, const Clock& clock, SerialOpener& opener, UserNotifier& person,
@@ -17,8 +19,19 @@ CoreHost::CoreHost(CoreApp::Options options, const Clock& clock, SerialOpener& o
 CoreHost::~CoreHost()
 {
     if (m_thread.isRunning()) {
+        // The core's end is handed back through a promise rather than Qt's blocking call, so
+        // that race checkers see everything the core thread did (to the port, the line, the
+        // files) happen before the caller goes on to destroy what the core used.
+        std::promise<void> coreGone;
         QMetaObject::invokeMethod(
-            m_home, [this] { delete m_core; }, Qt::BlockingQueuedConnection);
+            m_home,
+            [this, &coreGone] {
+                delete m_core;
+                m_core = nullptr;
+                coreGone.set_value();
+            },
+            Qt::QueuedConnection);
+        coreGone.get_future().wait();
         m_thread.quit();
         m_thread.wait();
     }
