@@ -39,26 +39,34 @@ size_t reportEnd(const ReplySchedule& reply, size_t first)
     return limit;
 }
 
+// The request's bytes in one output report: the report number first, then the request's
+// bytes up to its CR and the padding.
+Bytes readReport(int deviceEnd)
+{
+    std::uint8_t report[kLargestHidReport];
+    const ssize_t count = ::recv(deviceEnd, report, sizeof report, 0);
+    if (count <= 1)
+        return {};
+    const auto bytes = ProtocolBytesOf(std::span<const std::uint8_t>(report + 1, static_cast<size_t>(count - 1)));
+    return {bytes.begin(), bytes.end()};
+}
+
 } // namespace
 
-HidInverter::HidInverter(InverterModel& model) : m_model(model)
+HidInverter::HidInverter(InverterModel& model)
+    : m_model(model),
+      m_server(model, readReport, [this](int deviceEnd, const ReplySchedule& reply) { return sendReply(deviceEnd, reply); })
 {
     int ends[2] = {-1, -1};
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
         fail("socketpair");
-    m_deviceEnd = ends[0];
     m_programEnd = ends[1];
-    ::fcntl(m_deviceEnd, F_SETFL, ::fcntl(m_deviceEnd, F_GETFL) | O_NONBLOCK);
-    m_thread = std::thread([this] { run(); });
+    m_server.Start(ends[0]);
 }
 
 HidInverter::~HidInverter()
 {
-    m_stop = true;
-    m_waiter.Wake();
-    if (m_thread.joinable())
-        m_thread.join();
-    closeDeviceEnd();
+    m_server.Stop();
     ::close(m_programEnd);
 }
 
@@ -77,75 +85,26 @@ std::function<int(const std::string&)> HidInverter::OpenFileAs(std::string devic
 void HidInverter::Unplug()
 {
     m_model.Unplug();
-    m_waiter.Wake();
-    // The server thread closes the device end and ends; once it has, every port sees the hang-up.
-    if (m_thread.joinable())
-        m_thread.join();
-    closeDeviceEnd();
+    // The device end is closed once the server has stopped: every port sees the hang-up.
+    m_server.Stop();
 }
 
-void HidInverter::closeDeviceEnd()
-{
-    if (m_deviceEnd >= 0)
-        ::close(m_deviceEnd);
-    m_deviceEnd = -1;
-}
-
-bool HidInverter::stopped() const
-{
-    return m_stop || m_model.Unplugged();
-}
-
-bool HidInverter::sendReply(const ReplySchedule& reply)
+bool HidInverter::sendReply(int deviceEnd, const ReplySchedule& reply)
 {
     const auto start = SteadyClock::now();
     for (size_t first = 0; first < reply.size();) {
         const size_t end = reportEnd(reply, first);
         // A report goes out when its last byte is due; one the thread owes already goes at once.
-        if (!m_waiter.SleepUntil(start + reply[end - 1].at, [this] { return stopped(); }))
+        if (!m_server.SleepUntil(start + reply[end - 1].at))
             return false;
         std::array<std::uint8_t, kHidReportSize> report{};
         for (size_t i = first; i < end; ++i)
             report[i - first] = reply[i].value;
-        if (::send(m_deviceEnd, report.data(), report.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(report.size()))
+        if (::send(deviceEnd, report.data(), report.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(report.size()))
             ++m_reportsSent;
         first = end;
     }
     return true;
-}
-
-void HidInverter::run()
-{
-    Bytes request;
-    while (!m_stop) {
-        if (m_model.Unplugged()) {
-            // Closing the device end is the hang-up every open port sees.
-            ::close(m_deviceEnd);
-            m_deviceEnd = -1;
-            return;
-        }
-        const LineWaiter::Event event = m_waiter.WaitForInput(m_deviceEnd);
-        if (event == LineWaiter::Event::Failed)
-            return;
-        if (event == LineWaiter::Event::WokenUp)
-            continue;
-        std::uint8_t report[kLargestHidReport];
-        const ssize_t count = ::recv(m_deviceEnd, report, sizeof report, 0);
-        if (count <= 1)
-            continue;
-        // The report number first, then the request's bytes up to its CR and the padding.
-        const auto bytes = ProtocolBytesOf(std::span<const std::uint8_t>(report + 1, static_cast<size_t>(count - 1)));
-        m_model.NoteReceivedBytes(bytes.size());
-        for (const std::uint8_t byte : bytes) {
-            request.push_back(byte);
-            if (byte != kCarriageReturn)
-                continue;
-            const ReplySchedule reply = m_model.Answer(request);
-            request.clear();
-            if (!sendReply(reply))
-                break;
-        }
-    }
 }
 
 } // namespace quorvane::sim

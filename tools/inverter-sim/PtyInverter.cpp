@@ -22,17 +22,29 @@ using SteadyClock = std::chrono::steady_clock;
     throw std::system_error(errno, std::generic_category(), what);
 }
 
+// The request bytes that have reached the master, as many as one read gives.
+Bytes readChunk(int master)
+{
+    std::uint8_t chunk[256];
+    const ssize_t count = ::read(master, chunk, sizeof chunk);
+    if (count <= 0)
+        return {};
+    return {chunk, chunk + count};
+}
+
 } // namespace
 
-PtyInverter::PtyInverter(InverterModel& model) : m_model(model)
+PtyInverter::PtyInverter(InverterModel& model)
+    : m_model(model),
+      m_server(model, readChunk, [this](int master, const ReplySchedule& reply) { return sendReply(master, reply); })
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_master < 0)
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0)
         fail("posix_openpt");
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0)
         fail("unlockpt");
     char name[128] = {};
-    if (::ptsname_r(m_master, name, sizeof name) != 0)
+    if (::ptsname_r(master, name, sizeof name) != 0)
         fail("ptsname_r");
     m_devicePath = name;
     m_heldSlave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -43,28 +55,22 @@ PtyInverter::PtyInverter(InverterModel& model) : m_model(model)
     ::tcgetattr(m_heldSlave, &settings);
     ::cfmakeraw(&settings);
     ::tcsetattr(m_heldSlave, TCSANOW, &settings);
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    m_thread = std::thread([this] { run(); });
+    m_server.Start(master);
 }
 
 PtyInverter::~PtyInverter()
 {
-    m_stop = true;
-    m_waiter.Wake();
-    if (m_thread.joinable())
-        m_thread.join();
-    closeLine();
+    m_server.Stop();
+    releaseSlave();
 }
 
 void PtyInverter::Unplug()
 {
     m_model.Unplug();
-    m_waiter.Wake();
-    // The line thread closes the master and ends; once it has, the kernel has hung up the
-    // port's side and removed the device.
-    if (m_thread.joinable())
-        m_thread.join();
-    closeLine();
+    // Once the server has stopped, the master is closed: the kernel has hung up the port's
+    // side and removed the device.
+    m_server.Stop();
+    releaseSlave();
 }
 
 size_t PtyInverter::UnreadBytes() const
@@ -75,27 +81,20 @@ size_t PtyInverter::UnreadBytes() const
     return static_cast<size_t>(waiting);
 }
 
-void PtyInverter::closeLine()
+void PtyInverter::releaseSlave()
 {
-    if (m_master >= 0)
-        ::close(m_master);
     if (m_heldSlave >= 0)
         ::close(m_heldSlave);
-    m_master = m_heldSlave = -1;
+    m_heldSlave = -1;
 }
 
-bool PtyInverter::stopped() const
-{
-    return m_stop || m_model.Unplugged();
-}
-
-bool PtyInverter::sendReply(const ReplySchedule& reply)
+bool PtyInverter::sendReply(int master, const ReplySchedule& reply)
 {
     const auto start = SteadyClock::now();
     Bytes due;
     size_t next = 0;
     while (next < reply.size()) {
-        if (!m_waiter.SleepUntil(start + reply[next].at, [this] { return stopped(); }))
+        if (!m_server.SleepUntil(start + reply[next].at))
             return false;
         // Every byte due by now goes out in one write: a line thread that woke late on a busy
         // machine sends what it owes at once instead of opening gaps the reply never had.
@@ -104,43 +103,11 @@ bool PtyInverter::sendReply(const ReplySchedule& reply)
         while (next < reply.size() && reply[next].at <= elapsed)
             due.push_back(reply[next++].value);
         // A full input queue on the client's side drops bytes, as a real line would.
-        const ssize_t written = ::write(m_master, due.data(), due.size());
+        const ssize_t written = ::write(master, due.data(), due.size());
         if (written > 0)
             m_bytesSent += static_cast<size_t>(written);
     }
     return true;
-}
-
-void PtyInverter::run()
-{
-    Bytes request;
-    while (!m_stop) {
-        if (m_model.Unplugged()) {
-            // Closing the master hangs up the port's side and removes the device.
-            ::close(m_master);
-            m_master = -1;
-            return;
-        }
-        const LineWaiter::Event event = m_waiter.WaitForInput(m_master);
-        if (event == LineWaiter::Event::Failed)
-            return;
-        if (event == LineWaiter::Event::WokenUp)
-            continue;
-        std::uint8_t chunk[256];
-        const ssize_t count = ::read(m_master, chunk, sizeof chunk);
-        if (count <= 0)
-            continue;
-        m_model.NoteReceivedBytes(static_cast<size_t>(count));
-        for (ssize_t i = 0; i < count; ++i) {
-            request.push_back(chunk[i]);
-            if (chunk[i] != kCarriageReturn)
-                continue;
-            const ReplySchedule reply = m_model.Answer(request);
-            request.clear();
-            if (!sendReply(reply))
-                break;
-        }
-    }
 }
 
 } // namespace quorvane::sim

@@ -1,19 +1,18 @@
 #pragma once
 
 #include "InverterModel.h"
-#include "LineWaiter.h"
+#include "RequestServer.h"
 
 #include <atomic>
 #include <string>
-#include <thread>
 
 namespace quorvane::sim {
 
 // An inverter on a real pseudo-terminal: the program under test opens DevicePath() as its
-// serial port. The line thread, owned by this object, reads requests up to their CR and
-// writes the model's replies at the model's pace. Start-up is complete when the constructor
-// returns (the device exists and is raw); the destructor stops and joins the thread.
-// The test's thread calls the public functions.
+// serial port. The line thread of its RequestServer, owned by this object, reads requests up
+// to their CR and writes the model's replies at the model's pace. Start-up is complete when
+// the constructor returns (the device exists and is raw); the destructor stops and joins the
+// line thread. The test's thread calls the public functions; the line thread counts the bytes.
 class PtyInverter {
 public:
     explicit PtyInverter(InverterModel& model);
@@ -31,19 +30,15 @@ public:
     [[nodiscard]] size_t UnreadBytes() const;
 
 private:
-    void run();
-    bool sendReply(const ReplySchedule& reply);
-    [[nodiscard]] bool stopped() const;
-    void closeLine();
+    bool sendReply(int master, const ReplySchedule& reply);
+    void releaseSlave();
 
     InverterModel& m_model;
-    int m_master = -1;     // the line thread's while it runs
     int m_heldSlave = -1;  // keeps the line up while no client has the port open
-    LineWaiter m_waiter;
     std::string m_devicePath;
-    std::atomic<bool> m_stop{false};
     std::atomic<size_t> m_bytesSent{0};
-    std::thread m_thread;
+    // Last: built after, and stopped before, what its steps use. Its device end is the master.
+    RequestServer m_server;
 };
 
 } // namespace quorvane::sim
