@@ -2,10 +2,9 @@
 // of a SOCK_SEQPACKET socket pair (report boundaries kept, as hidraw keeps them), the model
 // answers on the other in 8-byte reports.
 #include "FakeUserNotifier.h"
-#include "HidInverter.h"
 #include "InverterModel.h"
+#include "SimulatedHidDevice.h"
 #include "WaitUntil.h"
-#include "inverter/DeviceOpener.h"
 #include "inverter/Frame.h"
 #include "inverter/Wincom.h"
 
@@ -13,10 +12,11 @@
 
 using namespace quorvane;
 using quorvane::fakes::WaitUntil;
+using quorvane::testsupport::SimulatedHidDevice;
 
 namespace {
 
-const std::string kDevice = "/dev/hidraw0";
+const std::string& kDevice = SimulatedHidDevice::kPath;
 
 class HidInverterTest : public ::testing::Test {
 protected:
@@ -27,10 +27,9 @@ protected:
     }
 
     sim::InverterModel model; // at line pace: a reply takes about half a second
-    sim::HidInverter inverter{model};
-    DeviceOpener opener{inverter.OpenFileAs(kDevice)};
+    SimulatedHidDevice hid{model};
     fakes::FakeUserNotifier notifier;
-    TComm comm{opener, notifier};
+    TComm comm{hid.opener, notifier};
     std::uint8_t buffer[200] = {};
 };
 
@@ -46,7 +45,7 @@ TEST_F(HidInverterTest, ARequestInOneReportIsAnsweredInReportsAtTheModelsPace)
     const Bytes expected = model.MainValuesReply();
     ASSERT_EQ(comm.Write(FrameCommand("QPIGS")), 8);
     // Every report queued before the read: no scheduling on a busy machine can split the reply.
-    ASSERT_TRUE(WaitUntil([&] { return inverter.ReportsSent() >= reportsFor(expected.size()); }));
+    ASSERT_TRUE(WaitUntil([&] { return hid.inverter.ReportsSent() >= reportsFor(expected.size()); }));
     const int count = comm.ReadUntilQuiet(buffer);
     EXPECT_EQ(Bytes(buffer, buffer + count), expected);
     EXPECT_EQ(model.ReceivedCommands(), std::vector<std::string>{"QPIGS"});
@@ -57,7 +56,7 @@ TEST_F(HidInverterTest, ARequestOverTwoReportsIsGatheredUpToItsCr)
 {
     model.SetFullSpeed(true);
     ASSERT_EQ(comm.Write(FrameCommand("QPIGS2")), 9);
-    ASSERT_TRUE(WaitUntil([&] { return inverter.ReportsSent() >= 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return hid.inverter.ReportsSent() >= 1; }));
     const int count = comm.ReadUntilQuiet(buffer);
     EXPECT_EQ(Bytes(buffer, buffer + count), sim::InverterModel::FrameReply("NAK"));
     EXPECT_EQ(model.ReceivedCommands(), std::vector<std::string>{"QPIGS2"});
@@ -65,7 +64,7 @@ TEST_F(HidInverterTest, ARequestOverTwoReportsIsGatheredUpToItsCr)
 
 TEST_F(HidInverterTest, UnpluggedTheOpenPortIsLostAndTheDeviceGone)
 {
-    inverter.Unplug();
+    hid.inverter.Unplug();
     ASSERT_TRUE(WaitUntil([&] {
         comm.ReadUntilQuiet(buffer);
         return comm.State() == TComm::PortState::Lost;
