@@ -4,19 +4,10 @@
 // after the CR, bytes before the reply and serial numbers of other lengths are read here too.
 // A reading is asked for until it is valid: a simulator thread that wakes late on a busy
 // machine costs a query, never the test; a reply the transport spoils never becomes valid.
-#include "FakeUserNotifier.h"
-#include "HidInverter.h"
-#include "InverterModel.h"
+#include "QueryFixture.h"
+#include "SimulatedHidDevice.h"
 #include "WaitUntil.h"
-#include "core/EventMemo.h"
-#include "core/LocaleFormats.h"
-#include "core/ManualClock.h"
-#include "inverter/DeviceOpener.h"
 #include "inverter/Frame.h"
-#include "inverter/InverterQueries.h"
-#include "inverter/MeasurementRecord.h"
-#include "inverter/OutputRequests.h"
-#include "inverter/Wincom.h"
 
 #include <gtest/gtest.h>
 
@@ -25,31 +16,18 @@ using quorvane::fakes::WaitUntil;
 
 namespace {
 
-const std::string kDevice = "/dev/hidraw0";
-
-class HidVariants : public ::testing::Test {
+class HidVariants : public testsupport::QueryFixture {
 protected:
+    std::string inverterDevice() const override { return testsupport::SimulatedHidDevice::kPath; }
+    SerialOpener& portOpener() override { return hid.opener; }
     void SetUp() override
     {
         model.SetFullSpeed(true);
         model.SetAnswerDelay(std::chrono::milliseconds(0));
-        comm.Open(kDevice);
-        ASSERT_EQ(comm.LastError(), 0u);
-        link.LinkConnected = true;
+        QueryFixture::SetUp();
     }
 
-    sim::InverterModel model;
-    sim::HidInverter inverter{model};
-    DeviceOpener opener{inverter.OpenFileAs(kDevice)};
-    fakes::FakeUserNotifier person;
-    TComm comm{opener, person};
-    ManualClock clock{QDateTime(QDate(2026, 6, 1), QTime(12, 0, 0))};
-    LocaleFormats formats{"C"};
-    EventMemo memo{clock, formats};
-    MeasurementRecord record;
-    LinkState link;
-    OutputRequests requests;
-    InverterQueries queries{comm, record, memo, link, requests, clock, [](std::chrono::milliseconds) {}, 42};
+    testsupport::SimulatedHidDevice hid{model};
 };
 
 } // namespace

@@ -2,7 +2,8 @@
 
 // The inverter queries wired to the simulator on the in-process line (virtual time: a read
 // that times out costs nothing and no thread's scheduling can split a reply), with a pinned
-// clock and locale, the memo, and a fake person.
+// clock and locale, the memo, and a fake person. A test may put the simulator on a device
+// file instead, opened by an opener of its own.
 #include "FakeUserNotifier.h"
 #include "MemoMessages.h"
 #include "InverterModel.h"
@@ -24,9 +25,15 @@ namespace quorvane::testsupport {
 
 class QueryFixture : public ::testing::Test {
 protected:
+    // The device COM1 stands for and the opener the port is opened with: the in-process
+    // inverter, unless a test puts the simulator on a device file.
+    virtual std::string inverterDevice() const { return "/sim/inverter"; }
+    virtual SerialOpener& portOpener() { return opener; }
+
     void SetUp() override
     {
         opener.Attach("/sim/inverter", model);
+        comm.SetPortMap(PortMap({{1, inverterDevice()}}));
         comm.Open("COM1");
         ASSERT_EQ(comm.LastError(), 0u);
         link.LinkConnected = true;
@@ -56,7 +63,22 @@ protected:
     sim::InverterModel model;
     sim::InProcessOpener opener;
     fakes::FakeUserNotifier person;
-    TComm comm{opener, person, PortMap({{1, "/sim/inverter"}})};
+
+private:
+    // Opens through portOpener(), asked when the port opens: a test's own opener is built
+    // after the port, with the test's members.
+    class ChosenOpener final : public SerialOpener {
+    public:
+        explicit ChosenOpener(QueryFixture& fixture) : m_fixture(fixture) {}
+        OpenedPort open(const std::string& device) override { return m_fixture.portOpener().open(device); }
+
+    private:
+        QueryFixture& m_fixture;
+    };
+    ChosenOpener m_chosenOpener{*this};
+
+protected:
+    TComm comm{m_chosenOpener, person};
     ManualClock clock{QDateTime(QDate(2026, 6, 1), QTime(12, 0, 0))};
     LocaleFormats formats{"C"};
     EventMemo memo{clock, formats};
