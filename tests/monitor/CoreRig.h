@@ -77,6 +77,7 @@ protected:
         options.MakePacer = [] { return std::make_unique<fakes::GatedPacer>(); };
         options.MailRoutes = {{"127.0.0.1", 9}, 25};
         options.Outbox = &outbox;
+        options.SysfsRoot = folder.path().toStdString(); // no raw HID device but a test's own
         core = std::make_unique<CoreApp>(options, clock, portOpener(), person);
     }
 
