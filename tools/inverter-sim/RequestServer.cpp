@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace quorvane::sim {
 
 RequestServer::RequestServer(InverterModel& model, ReadStep read, ReplyStep reply)
