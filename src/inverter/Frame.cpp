@@ -69,17 +69,20 @@ std::vector<std::string_view> SplitFields(std::string_view payload)
     return fields;
 }
 
-void SplitReply(std::span<const std::uint8_t> received, ReplySlots& slots)
+void FillReplySlots(const std::vector<std::string_view>& fields, ReplySlots& slots)
 {
-    const auto text = received.empty() ? received : received.subspan(1);
-    const std::string_view payload(reinterpret_cast<const char*>(text.data()), text.size());
-    const std::vector<std::string_view> fields = SplitFields(payload);
     for (std::size_t s = 1; s < slots.size() && s <= fields.size(); ++s) {
         std::string& slot = slots[s];
         slot.clear();
         for (const char letter : fields[s - 1])
             slot += MapReplyChar(static_cast<std::uint8_t>(letter));
     }
+}
+
+void SplitReply(std::span<const std::uint8_t> received, ReplySlots& slots)
+{
+    const auto text = received.empty() ? received : received.subspan(1);
+    FillReplySlots(SplitFields(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())), slots);
 }
 
 std::string StripLeadingZeros(std::string_view text)

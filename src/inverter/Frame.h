@@ -38,9 +38,12 @@ using ReplySlots = std::array<std::string, kReplySlotCount>;
 // end gives none, and an empty payload is one empty field.
 [[nodiscard]] std::vector<std::string_view> SplitFields(std::string_view payload);
 
-// Splits "(" + payload (byte 0, the "(", skipped) as SplitFields does into slots 1, 2, ...
-// up to slot 99. Every byte goes through MapReplyChar; the last field runs to the end of the
-// bytes given. Slots after the last field keep their contents.
+// Puts fields 1, 2, ... into slots 1, 2, ... up to slot 99, every byte through MapReplyChar.
+// Slots after the last field keep their contents.
+void FillReplySlots(const std::vector<std::string_view>& fields, ReplySlots& slots);
+
+// Splits "(" + payload (byte 0, the "(", skipped) as SplitFields does and fills the slots
+// with the fields. The last field runs to the end of the bytes given.
 void SplitReply(std::span<const std::uint8_t> received, ReplySlots& slots);
 
 // "0".."9" and "." stand for themselves; every other byte reads as "0".

@@ -26,8 +26,7 @@ InverterQueries::Reply InverterQueries::receiveReply(std::string_view command, s
     reply.count = expectedLength ? m_comm.ReadReply(m_reply, *expectedLength) : m_comm.ReadReplyUntilQuiet(m_reply);
     if (reply.count <= 0)
         return reply;
-    reply.received = std::span(m_reply.data(), static_cast<std::size_t>(reply.count));
-    reply.frame = FindReplyFrame(reply.received);
+    reply.frame = FindReplyFrame(std::span(m_reply.data(), static_cast<std::size_t>(reply.count)));
     if (reply.frame && reply.frame->Refused())
         addErrorLine("Inverter refused " + std::string(command) + " (NAK).");
     return reply;

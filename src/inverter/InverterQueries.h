@@ -10,7 +10,6 @@
 #include <functional>
 #include <optional>
 #include <random>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -67,9 +66,8 @@ public:
 private:
     // What came back for one request.
     struct Reply {
-        int count = 0;                          // the read's result: bytes, or a failure below 0
-        std::span<const std::uint8_t> received; // the bytes, in m_reply
-        std::optional<ReplyFrame> frame;        // the first valid frame among them
+        int count = 0;                   // the read's result: bytes, or a failure below 0
+        std::optional<ReplyFrame> frame; // the first valid frame among them (views into m_reply)
         // A valid frame that is no refusal.
         [[nodiscard]] bool Answered() const { return frame && !frame->Refused(); }
     };
@@ -78,7 +76,7 @@ private:
     // when none is given. A refusal is said in the memo when all errors are shown.
     Reply receiveReply(std::string_view command, std::optional<std::size_t> expectedLength);
     void fillTestModeValues();
-    void applyMainValuesReply(std::span<const std::uint8_t> framed, const MainValuesReply& values);
+    void applyMainValuesReply(const MainValuesReply& values);
     void deriveChargeState();
     bool priorityAttempt(OutputPriority priority);
     void addErrorLine(const std::string& line);

@@ -34,9 +34,9 @@ void InverterQueries::fillTestModeValues()
     m_record.AcceptReading(m_clock.now());
 }
 
-void InverterQueries::applyMainValuesReply(std::span<const std::uint8_t> framed, const MainValuesReply& values)
+void InverterQueries::applyMainValuesReply(const MainValuesReply& values)
 {
-    SplitReply(framed, m_record.MainValues);
+    FillReplySlots(values.Fields, m_record.MainValues);
     m_record.SetDisplayVariablesFromSlots();
     m_record.TakeLinePresenceFromReading();
     m_record.UpdatePollTiming(m_clock.now());
@@ -63,7 +63,7 @@ void InverterQueries::QueryMainValues()
         const Reply reply = receiveReply("QPIGS", std::nullopt);
         const auto values = reply.Answered() ? ParseMainValues(reply.frame->payload) : std::nullopt;
         if (values)
-            applyMainValuesReply(reply.frame->Framed(reply.received), *values);
+            applyMainValuesReply(*values);
         else
             addErrorLine("Error receiving main values (" + std::to_string(reply.count) + "/" + std::to_string(reply.count) + ")");
     }

@@ -119,12 +119,13 @@ void InverterQueries::QueryRatedInfo()
     }
     // A reply without the priority's field is no rated information.
     const Reply reply = receiveReply("QPIRI", std::nullopt);
-    if (!reply.Answered() || SplitFields(reply.frame->payload).size() < kPriorityField) {
+    const auto fields = reply.Answered() ? SplitFields(reply.frame->payload) : std::vector<std::string_view>();
+    if (fields.size() < kPriorityField) {
         addErrorLine("Error receiving general status (" + std::to_string(reply.count) + "/" + std::to_string(reply.count) + ")");
         return;
     }
     // The rated-information fields overwrite the main values' slots until the next reading.
-    SplitReply(reply.frame->Framed(reply.received), m_record.MainValues);
+    FillReplySlots(fields, m_record.MainValues);
     m_priorityCode = StripLeadingZeros(m_record.MainValues[kPriorityField]);
     m_record.Flow.OutputPriorityText = "--";
     static constexpr std::array<const char*, 3> kShortTexts = {"UTIL", "SOLAR", "SBU"};
