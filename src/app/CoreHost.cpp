@@ -1,5 +1,7 @@
 #include "app/CoreHost.h"
 
+#include "core/ThreadHandover.h"
+
 #include <future>
 
 namespace quorvane {
@@ -39,6 +41,7 @@ CoreHost::~CoreHost()
 
 void CoreHost::Start()
 {
+    AnnounceHandover();
     QMetaObject::invokeMethod(
         m_home,
         [this] {
@@ -50,6 +53,7 @@ void CoreHost::Start()
 
 void CoreHost::Post(std::function<void(CoreApp&)> action)
 {
+    AnnounceHandover();
     QMetaObject::invokeMethod(
         m_home,
         [this, action = std::move(action)] {

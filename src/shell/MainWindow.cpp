@@ -1,6 +1,7 @@
 #include "shell/MainWindow.h"
 
 #include "app/CoreHost.h"
+#include "core/ThreadHandover.h"
 #include "shell/AboutBox.h"
 #include "shell/LogListWindow.h"
 #include "shell/SettingsDialog.h"
@@ -320,6 +321,7 @@ void TForm1::Attach(CoreApp* core)
         // The window may be gone by the time the core calls: the call goes through the
         // application object and finds the window, if it is still there, on the GUI thread.
         core.Sampler().AfterFirstMeasurement = [window = self] {
+            AnnounceHandover();
             QMetaObject::invokeMethod(qApp, [window] {
                 if (window && window->m_iconizePending) {
                     window->m_iconizePending = false;
@@ -387,6 +389,7 @@ void TForm1::refillSettings(bool showDialog)
     const QPointer<TForm1> self(this);
     m_host.Post([self, showDialog](CoreApp& core) {
         const TDati live = core.LiveDati();
+        AnnounceHandover();
         QMetaObject::invokeMethod(qApp, [self, live, showDialog] {
             if (!self)
                 return;
@@ -404,6 +407,7 @@ void TForm1::listHidDevices()
     const QPointer<TForm1> self(this);
     m_host.Post([self](CoreApp& core) {
         std::vector<HidrawDevice> devices = core.Connection().Hidraw().List();
+        AnnounceHandover();
         QMetaObject::invokeMethod(qApp, [self, devices = std::move(devices)] {
             if (self)
                 self->m_settings->ShowHidDevices(devices);

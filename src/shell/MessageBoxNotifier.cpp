@@ -1,5 +1,7 @@
 #include "shell/MessageBoxNotifier.h"
 
+#include "core/ThreadHandover.h"
+
 #include <QThread>
 
 #include <future>
@@ -28,6 +30,7 @@ void MessageBoxNotifier::showNotice(QMessageBox::Icon icon, const QString& capti
         box->exec();
         return;
     }
+    AnnounceHandover();
     QMetaObject::invokeMethod(this, [makeBox] { makeBox()->show(); }, Qt::QueuedConnection);
 }
 
@@ -68,6 +71,7 @@ UserNotifier::Answer MessageBoxNotifier::askYesNo(const std::string& question)
     // program ending) reads as No instead of leaving the asking thread waiting.
     auto answer = std::make_shared<std::promise<Answer>>();
     std::future<Answer> answered = answer->get_future();
+    AnnounceHandover();
     QMetaObject::invokeMethod(
         this, [this, text, answer] { answer->set_value(askOnGuiThread(text)); }, Qt::QueuedConnection);
     try {

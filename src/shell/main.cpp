@@ -4,6 +4,7 @@
 // every event line is also written to standard output, so a terminal can follow it.
 #include "app/CoreHost.h"
 #include "core/Clock.h"
+#include "core/ThreadHandover.h"
 #include "inverter/DeviceOpener.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageBoxNotifier.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    MakeQtHandoversVisibleToRaceChecker();
     QApplication application(argc, argv);
     application.setApplicationName("Quorvane");
     application.setQuitOnLastWindowClosed(false);

@@ -10,6 +10,7 @@
 #include "acquisition/DataRead.h"
 #include "app/CoreApp.h"
 #include "core/ManualClock.h"
+#include "core/ThreadHandover.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,6 +42,7 @@ int main(int argc, char** argv)
     }
     ::setenv("TZ", "UTC", 1);
     ::tzset();
+    quorvane::MakeQtHandoversVisibleToRaceChecker();
     QCoreApplication application(argc, argv);
     const std::string folder = argv[1];
     const std::string settingsPath = QDir(QString::fromStdString(folder)).filePath("quorvane.INI").toStdString();

@@ -2,6 +2,7 @@
 // desktop has a notification area, and the widgets on the xcb platform.
 #include "ChildProcess.h"
 #include "GatedPacer.h"
+#include "core/ThreadHandover.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>
@@ -27,6 +28,7 @@ int main(int argc, char** argv)
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     quorvane::fakes::ChildProcess tray("/usr/bin/trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "64"});
 
+    quorvane::MakeQtHandoversVisibleToRaceChecker();
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(false);
     // The tray host is ready once it owns the notification area.
