@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <optional>
+#include <utility>
 
 namespace quorvane {
 
@@ -73,8 +74,12 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     m_connection.SetHidrawDirectory(HidrawDirectory(m_options.SysfsRoot));
     m_supervisor.RefreshDisplay = [this] { RefreshDisplay(); };
     m_supervisor.SetReqByWebBox = [this](bool ticked) { SetReqByWebBox(ticked); };
-    m_timer.SetHandler([this] { m_supervisor.TimerTimer(); });
+    m_timer.SetHandler([this] {
+        m_supervisor.TimerTimer();
+        emit ticked();
+    });
     m_timer1.SetHandler([this] { m_sampler.Timer1Timer(); });
+    m_sampler.AfterFirstMeasurement = [this] { emit firstMeasurement(std::exchange(m_firstMeasurementAwaited, false)); };
     m_timer3.SetHandler([this] { m_sampler.Timer3Timer(); });
 
     connect(this, &CoreApp::stateChanged, this, &CoreApp::PublishSnapshot, Qt::QueuedConnection);
@@ -101,6 +106,45 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
 CoreApp::~CoreApp()
 {
     m_server.Stop();
+}
+
+void CoreApp::Begin()
+{
+    m_memo.Republish();
+    m_logs.BasicList().Republish();
+    m_logs.ComputedList().Republish();
+    m_logs.EnergyList().Republish();
+    emit snapshotChanged(Snapshot());
+    if (std::exchange(m_begun, true))
+        return;
+    // The automatic connection of the first showing. A connect that succeeds refreshes the
+    // display itself; a failed one leaves it as it is.
+    m_firstMeasurementAwaited = m_live.AutoConnect;
+    if (m_live.AutoConnect && !m_link.LinkConnected)
+        m_connection.Connect1Click();
+}
+
+void CoreApp::ReloadSettings()
+{
+    m_live = LoadSettings(m_options.SettingsPath, m_formats, m_clock.now().date());
+    m_comm.SetPortMap(PortMap(m_live.Ports));
+    ApplySettings();
+}
+
+void CoreApp::SetOutputPriority(OutputPriority priority)
+{
+    switch (priority) {
+    case OutputPriority::SBU:
+        m_requests.Button5Click();
+        break;
+    case OutputPriority::SolarFirst:
+        m_requests.Button6Click();
+        break;
+    case OutputPriority::UtilityFirst:
+        m_requests.Button7Click();
+        break;
+    }
+    emit stateChanged();
 }
 
 CoreSnapshot CoreApp::Snapshot() const

@@ -10,6 +10,7 @@
 #include "core/EventMemo.h"
 #include "core/LocaleFormats.h"
 #include "core/MemoNotifier.h"
+#include "face/CoreCommands.h"
 #include "inverter/InverterQueries.h"
 #include "inverter/LinkState.h"
 #include "inverter/MeasurementRecord.h"
@@ -90,6 +91,13 @@ public:
     CoreApp(Options options, const Clock& clock, SerialOpener& opener, UserNotifier& person, QObject* parent = nullptr);
     ~CoreApp() override;
 
+    // A front end listens: everything it shows is published once more; the first time, the
+    // start-up policy runs (the automatic connection the settings ask for).
+    void Begin();
+    // The settings file read again and applied, as at start (nothing is saved).
+    void ReloadSettings();
+    void SetOutputPriority(OutputPriority priority);
+
     // Makes the applied settings effective: web server, timer intervals, labels, refresh,
     // requested-by-web box.
     void ApplySettings();
@@ -155,6 +163,12 @@ signals:
     // Timer form): the settings dialog's working copy takes them.
     void settingsChanged(const quorvane::SettingsChange& change);
     void closed();
+    // The first measurement of a connection has been taken. `firstSinceAutomaticStart` holds
+    // only for the first one after a start whose settings connect by themselves (the desktop
+    // moves to the tray then).
+    void firstMeasurement(bool firstSinceAutomaticStart);
+    // The supervisor's tick has run (about once a second): the core thread is alive.
+    void ticked();
 
 private:
     // WebCore: requests handed to the core thread.
@@ -206,6 +220,8 @@ private:
     CoreSnapshot m_published;
     QTimer m_publishTimer;
     bool m_closed = false;
+    bool m_begun = false;
+    bool m_firstMeasurementAwaited = false; // started with the automatic connection, none taken yet
 };
 
 } // namespace quorvane

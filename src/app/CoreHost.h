@@ -11,8 +11,9 @@ namespace quorvane {
 
 // Runs the core on its own thread: the core thread, a Qt event loop that owns the CoreApp and
 // everything in it. The host lives on the thread that made it (the GUI thread) and never waits
-// for the core thread, except at the very end, to let the core go.
-class CoreHost final : public QObject {
+// for the core thread, except at the very end, to let the core go. It is the core's command
+// face: each command is queued to the core thread.
+class CoreHost final : public QObject, public CoreCommands {
     Q_OBJECT
 public:
     CoreHost(CoreApp::Options options, const Clock& clock, SerialOpener& opener, UserNotifier& person,
@@ -21,8 +22,29 @@ public:
 
     // Builds the core on the core thread; `ready` follows on this thread.
     void Start();
-    // Runs `action` on the core thread, after the actions posted before it.
+    // Runs `action` on the core thread, after the actions posted before it. An error that
+    // escapes it is discarded: the action just stops. Then the snapshot is published.
     void Post(std::function<void(CoreApp&)> action);
+
+    // CoreCommands
+    void Begin() override;
+    void ToggleConnection() override;
+    void CheckConnection() override;
+    void RequestStatus() override;
+    void SetOutputPriority(OutputPriority priority) override;
+    void SetTestMode(bool on) override;
+    void RequestedByWebClicked(bool ticked) override;
+    void SetRequestedByWeb(bool ticked) override;
+    void ClearMemo() override;
+    void ApplySettings(const TDati& edited) override;
+    void ReloadSettings() override;
+    void SetShowAllErrors(bool show) override;
+    void SetServerEnabled(bool enabled) override;
+    void SendTestMail() override;
+    void NoteEvent(const std::string& line) override;
+    void Close() override;
+    void FetchSettings(QObject* context, std::function<void(const TDati&)> done) override;
+    void ListHidDevices(QObject* context, std::function<void(const std::vector<HidrawDevice>&)> done) override;
     [[nodiscard]] CoreApp* Core() const { return m_core; }
 
 signals:

@@ -1,7 +1,5 @@
 #include "shell/MainWindow.h"
 
-#include "app/CoreHost.h"
-#include "core/ThreadHandover.h"
 #include "shell/AboutBox.h"
 #include "shell/LogListWindow.h"
 #include "shell/SettingsDialog.h"
@@ -111,7 +109,8 @@ QIcon ApplicationIcon()
     return QIcon(picture);
 }
 
-TForm1::TForm1(CoreHost& host, UserNotifier& person, QWidget* parent) : QMainWindow(parent), m_host(host), m_memo(this)
+TForm1::TForm1(CoreCommands& commands, UserNotifier& person, QWidget* parent)
+    : QMainWindow(parent), m_commands(commands), m_memo(this)
 {
     setObjectName("Form1");
     setWindowTitle(QString("Quorvane ") + kVersionText);
@@ -124,13 +123,11 @@ TForm1::TForm1(CoreHost& host, UserNotifier& person, QWidget* parent) : QMainWin
     m_energyList = new LogListWindow("ListEnergy", "ListEnergy", {455, 626}, 6, 80, this);
     m_about = new TAboutBox(this);
     TSetting::Actions actions;
-    actions.Apply = [this](const TDati& edited) { forward([edited](CoreApp& core) { core.ApplyEditedSettings(edited); }); };
-    actions.ShowAllErrors = [this](bool show) { forward([show](CoreApp& core) { core.Link().ShowAllErrors = show; }); };
-    actions.SetServerEnabled = [this](bool enabled) { forward([enabled](CoreApp& core) { core.SetServerEnabled(enabled); }); };
-    actions.SetReqByWebBox = [this](bool ticked) { forward([ticked](CoreApp& core) { core.SetReqByWebBox(ticked); }); };
-    actions.SendTestMail = [this] {
-        forward([](CoreApp& core) { core.Mail().SendTestMail(core.Logs().Tree().ComputedLogPath()); });
-    };
+    actions.Apply = [this](const TDati& edited) { m_commands.ApplySettings(edited); };
+    actions.ShowAllErrors = [this](bool show) { m_commands.SetShowAllErrors(show); };
+    actions.SetServerEnabled = [this](bool enabled) { m_commands.SetServerEnabled(enabled); };
+    actions.SetReqByWebBox = [this](bool ticked) { m_commands.SetRequestedByWeb(ticked); };
+    actions.SendTestMail = [this] { m_commands.SendTestMail(); };
     actions.ListHidDevices = [this] { listHidDevices(); };
     m_settings = new TSetting(std::move(actions), person, this);
     // Fixed client area, centred.
@@ -155,13 +152,13 @@ void TForm1::buildWindow()
     m_connect = new QPushButton("Connect", client);
     m_connect->setObjectName("Connect1");
     m_connect->setGeometry(8, 8, 75, 29);
-    connect(m_connect, &QPushButton::clicked, this, [this] { forward([](CoreApp& core) { core.Connection().Connect1Click(); }); });
+    connect(m_connect, &QPushButton::clicked, this, [this] { m_commands.ToggleConnection(); });
     m_label1 = panel("Label1", client, {8, 44, 75, 32});
     m_label1->setWordWrap(true); // "Silent since" and its time take two lines
     m_test = new QCheckBox("Test mode", client);
     m_test->setObjectName("Test");
     m_test->move(10, 86);
-    connect(m_test, &QCheckBox::clicked, this, [this](bool ticked) { forward([ticked](CoreApp& core) { core.TestClick(ticked); }); });
+    connect(m_test, &QCheckBox::clicked, this, [this](bool ticked) { m_commands.SetTestMode(ticked); });
 
     auto* commands = new QFrame(client);
     commands->setObjectName("Panel2");
@@ -173,21 +170,23 @@ void TForm1::buildWindow()
         b->setGeometry(7, y, 61, 25);
         return b;
     };
-    connect(button("Button4", "Clear>>", 10), &QPushButton::clicked, this,
-            [this] { forward([](CoreApp& core) { core.Memo().ClearAfterConfirmation(core.Person()); }); });
+    connect(button("Button4", "Clear>>", 10), &QPushButton::clicked, this, [this] { m_commands.ClearMemo(); });
     m_commandButtons = {button("Button5", "set SBU", 64), button("Button6", "set SOL", 94),
                         button("Button7", "set UTI", 124), button("Button8", "Status", 154)};
-    const std::array<void (OutputRequests::*)(), 4> clicks = {&OutputRequests::Button5Click, &OutputRequests::Button6Click,
-                                                              &OutputRequests::Button7Click, &OutputRequests::Button8Click};
+    const std::array<std::function<void(CoreCommands&)>, 4> clicks = {
+        [](CoreCommands& core) { core.SetOutputPriority(OutputPriority::SBU); },
+        [](CoreCommands& core) { core.SetOutputPriority(OutputPriority::SolarFirst); },
+        [](CoreCommands& core) { core.SetOutputPriority(OutputPriority::UtilityFirst); },
+        [](CoreCommands& core) { core.RequestStatus(); },
+    };
     for (size_t i = 0; i < m_commandButtons.size(); ++i) {
         connect(m_commandButtons[i], &QPushButton::clicked, this, [this, click = clicks[i], i] {
             m_commandButtons[i]->setEnabled(false); // at once; the core confirms
             m_clickNotYetTaken[i] = true;
-            forward([click](CoreApp& core) { (core.RequestState().*click)(); });
+            click(m_commands);
         });
     }
-    connect(button("Button1", "Check", 214), &QPushButton::clicked, this,
-            [this] { forward([](CoreApp& core) { core.Connection().Button1Click(); }); });
+    connect(button("Button1", "Check", 214), &QPushButton::clicked, this, [this] { m_commands.CheckConnection(); });
 
     auto* flow = new QGroupBox("Energy flow", client);
     flow->setObjectName("GroupBox1");
@@ -239,8 +238,7 @@ void TForm1::buildWindow()
     m_reqByWeb = new QCheckBox("Read variables only when requested by web", client);
     m_reqByWeb->setObjectName("ReqByWeb");
     m_reqByWeb->setGeometry(557, 521, 274, 17);
-    connect(m_reqByWeb, &QCheckBox::clicked, this,
-            [this](bool ticked) { forward([ticked](CoreApp& core) { core.ReqByWebClick(ticked); }); });
+    connect(m_reqByWeb, &QCheckBox::clicked, this, [this](bool ticked) { m_commands.RequestedByWebClicked(ticked); });
 }
 
 void TForm1::buildMenus()
@@ -310,41 +308,15 @@ void TForm1::Attach(CoreApp* core)
         connect(list, &LogList::reset, &window->Model(), &LogTableModel::resetRows, Qt::QueuedConnection);
         connect(list, &LogList::labelsChanged, window, &LogListWindow::setLabels, Qt::QueuedConnection);
     }
-    m_iconizePending = core->LiveDati().AutoConnect;
-    // Everything once more for this fresh view; then the first showing's automatic connect.
-    const QPointer<TForm1> self(this);
-    forward([self](CoreApp& core) {
-        core.Memo().Republish();
-        core.Logs().BasicList().Republish();
-        core.Logs().ComputedList().Republish();
-        core.Logs().EnergyList().Republish();
-        // The window may be gone by the time the core calls: the call goes through the
-        // application object and finds the window, if it is still there, on the GUI thread.
-        core.Sampler().AfterFirstMeasurement = [window = self] {
-            AnnounceHandover();
-            QMetaObject::invokeMethod(qApp, [window] {
-                if (window && window->m_iconizePending) {
-                    window->m_iconizePending = false;
-                    window->Close1Click();
-                }
-            }, Qt::QueuedConnection);
-        };
-        emit core.snapshotChanged(core.Snapshot());
-        // A connect that succeeds refreshes the display itself; a failed one leaves it as it is.
-        if (core.LiveDati().AutoConnect && !core.Link().LinkConnected)
-            core.Connection().Connect1Click();
-    });
-}
-
-void TForm1::forward(std::function<void(CoreApp&)> action)
-{
-    m_host.Post([action = std::move(action)](CoreApp& core) {
-        try {
-            action(core);
-        } catch (...) {
-            // An error that escapes a handler is discarded; the handler just stops.
-        }
-    });
+    // The desktop moves to the tray after the first measurement of a start that connected by
+    // itself.
+    connect(core, &CoreApp::firstMeasurement, this, [this](bool firstSinceAutomaticStart) {
+        if (firstSinceAutomaticStart)
+            Close1Click();
+    }, Qt::QueuedConnection);
+    m_attached = true;
+    // Everything once more for this fresh view; then the core's start-up (its automatic connect).
+    m_commands.Begin();
 }
 
 void TForm1::apply(const CoreSnapshot& snapshot)
@@ -384,35 +356,17 @@ void TForm1::apply(const CoreSnapshot& snapshot)
 
 void TForm1::refillSettings(bool showDialog)
 {
-    // The applied settings come from the core thread as a value, to the window if it is
-    // still there.
-    const QPointer<TForm1> self(this);
-    m_host.Post([self, showDialog](CoreApp& core) {
-        const TDati live = core.LiveDati();
-        AnnounceHandover();
-        QMetaObject::invokeMethod(qApp, [self, live, showDialog] {
-            if (!self)
-                return;
-            self->m_settings->FormShow(live);
-            if (showDialog)
-                self->m_settings->show();
-        }, Qt::QueuedConnection);
+    m_commands.FetchSettings(this, [this, showDialog](const TDati& live) {
+        m_settings->FormShow(live);
+        if (showDialog)
+            m_settings->show();
     });
     listHidDevices();
 }
 
 void TForm1::listHidDevices()
 {
-    // Read on the core thread (sysfs files), back here as a value.
-    const QPointer<TForm1> self(this);
-    m_host.Post([self](CoreApp& core) {
-        std::vector<HidrawDevice> devices = core.Connection().Hidraw().List();
-        AnnounceHandover();
-        QMetaObject::invokeMethod(qApp, [self, devices = std::move(devices)] {
-            if (self)
-                self->m_settings->ShowHidDevices(devices);
-        }, Qt::QueuedConnection);
-    });
+    m_commands.ListHidDevices(this, [this](const std::vector<HidrawDevice>& devices) { m_settings->ShowHidDevices(devices); });
 }
 
 void TForm1::Settings1Click()
@@ -427,7 +381,7 @@ void TForm1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     // Showing the window refills the dialog from the applied settings.
-    if (m_host.Core() != nullptr)
+    if (m_attached)
         refillSettings(false);
 }
 
@@ -479,7 +433,7 @@ void TForm1::closeEvent(QCloseEvent* event)
         m_reallyClose = false;
         if (isHidden())
             showNormal(); // a close from the icon's menu removed the icon: never leave nothing
-        forward([](CoreApp& core) { core.Memo().AddEventLine("Closing program aborted."); });
+        m_commands.NoteEvent("Closing program aborted.");
         return;
     }
     runCloseSequence();
@@ -495,7 +449,7 @@ void TForm1::runCloseSequence()
     if (m_closing)
         return;
     m_closing = true;
-    forward([](CoreApp& core) { core.CloseSequence(); });
+    m_commands.Close();
 }
 
 void TForm1::changeEvent(QEvent* event)

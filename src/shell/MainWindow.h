@@ -15,7 +15,6 @@
 
 namespace quorvane {
 
-class CoreHost;
 class LogListWindow;
 class TSetting;
 class UserNotifier;
@@ -27,10 +26,11 @@ class TAboutBox;
 class TForm1 final : public QMainWindow {
     Q_OBJECT
 public:
-    TForm1(CoreHost& host, UserNotifier& person, QWidget* parent = nullptr);
+    TForm1(CoreCommands& commands, UserNotifier& person, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Binds the window to the core once it is built on its thread.
+    // Binds the window to what the core publishes once it is built on its thread; then the
+    // core begins.
     void Attach(CoreApp* core);
     // Ends the program without asking (session end, SIGTERM, SIGINT): the close sequence from
     // its step 3.
@@ -60,18 +60,17 @@ private:
     void buildMenus();
     void buildTray();
     void apply(const CoreSnapshot& snapshot);
-    void forward(std::function<void(CoreApp&)> action);
     void runCloseSequence();
     void refillSettings(bool showDialog);
     // The core lists the raw HID devices; the settings dialog shows them when they come.
     void listHidDevices();
 
-    CoreHost& m_host;
+    CoreCommands& m_commands;
     CoreSnapshot m_state;
     MemoModel m_memo;
     bool m_reallyClose = false;
     bool m_closing = false;
-    bool m_iconizePending = false;
+    bool m_attached = false;
     QString m_trayTip;
 
     QPushButton* m_connect = nullptr;

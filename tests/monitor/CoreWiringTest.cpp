@@ -109,3 +109,62 @@ TEST_F(EnergyOverAnHour, AFixedPowerGivesThatPowerTimesTheHour)
     EXPECT_NEAR(core->Computed().Aux1, expectedKwh, expectedKwh * 0.001);
     EXPECT_NEAR(core->Computed().Aux5, expectedKwh, expectedKwh * 0.001);
 }
+
+namespace {
+
+// A core with no window: what it does at start is its own, whoever listens.
+class StartUp : public testsupport::CoreRig, public ::testing::WithParamInterface<bool> {
+protected:
+    std::string settings() const override { return GetParam() ? "AutoConnect=1\r\nMeasTime=0\r\n" : "MeasTime=0\r\n"; }
+};
+
+} // namespace
+
+TEST_P(StartUp, TheCoreConnectsByItselfOnlyWhenItsSettingsSaySoAndOnlyOnce)
+{
+    const bool automatic = GetParam();
+    std::vector<bool> firstMeasurements;
+    QObject::connect(core.get(), &CoreApp::firstMeasurement,
+                     [&firstMeasurements](bool firstSinceAutomaticStart) { firstMeasurements.push_back(firstSinceAutomaticStart); });
+    EXPECT_FALSE(core->Link().LinkConnected); // built, not yet begun
+
+    core->Begin();
+    EXPECT_EQ(core->Link().LinkConnected, automatic);
+    if (!automatic)
+        connect();
+    second();
+
+    // A second front end that begins later sees everything again, but nothing reconnects.
+    core->Connection().Connect1Click(); // disconnect
+    core->Begin();
+    EXPECT_FALSE(core->Link().LinkConnected);
+    connect();
+    second();
+
+    // Only the first measurement after a start that connected by itself moves a window away.
+    EXPECT_EQ(firstMeasurements, (std::vector<bool>{automatic, false}));
+}
+
+INSTANTIATE_TEST_SUITE_P(AutoConnect, StartUp, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "On" : "Off"; });
+
+namespace {
+
+class Reload : public testsupport::CoreRig {};
+
+} // namespace
+
+TEST_F(Reload, TheSettingsFileIsReadAgainAndAppliedWithoutBeingRewritten)
+{
+    std::ofstream(settingsPath, std::ios::binary | std::ios::app) << "[ComputedInfo]\r\nAux1=Sun today\r\n";
+    const auto fileText = [this] {
+        std::ifstream in(settingsPath, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::string edited = fileText();
+
+    core->ReloadSettings();
+
+    EXPECT_EQ(core->Snapshot().Labels.ComputedCaptions[0], "Sun today");
+    EXPECT_EQ(fileText(), edited);
+}
