@@ -115,19 +115,21 @@ void CoreApp::Begin()
     m_logs.ComputedList().Republish();
     m_logs.EnergyList().Republish();
     emit snapshotChanged(Snapshot());
-    if (std::exchange(m_begun, true))
-        return;
-    // The automatic connection of the first showing. A connect that succeeds refreshes the
-    // display itself; a failed one leaves it as it is.
-    m_firstMeasurementAwaited = m_live.AutoConnect;
-    if (m_live.AutoConnect && !m_link.LinkConnected)
-        m_connection.Connect1Click();
+    if (!std::exchange(m_begun, true)) {
+        // The automatic connection of the first showing. A connect that succeeds refreshes
+        // the display itself; a failed one leaves it as it is.
+        m_firstMeasurementAwaited = m_live.AutoConnect;
+        if (m_live.AutoConnect && !m_link.LinkConnected)
+            m_connection.Connect1Click();
+    }
+    emit begun(LivePagePort());
 }
 
 void CoreApp::ReloadSettings()
 {
     m_live = LoadSettings(m_options.SettingsPath, m_formats, m_clock.now().date());
     m_comm.SetPortMap(PortMap(m_live.Ports));
+    m_memo.AddEventLine("Settings read again from " + m_options.SettingsPath + ".");
     ApplySettings();
 }
 

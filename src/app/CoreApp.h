@@ -154,6 +154,9 @@ public:
     [[nodiscard]] const std::array<bool, 8>& Outputs() const { return m_outputs; }
     [[nodiscard]] const std::string& RefreshNote() const { return m_steps.RefreshNote; }
     [[nodiscard]] const std::string& SettingsPath() const { return m_options.SettingsPath; }
+    // Where the web server listens, 0 when it does not. Read it on the core thread, or once
+    // the core is handed over as ready and before any command is posted.
+    [[nodiscard]] int LivePagePort() const { return m_server.Active() ? m_server.Port() : 0; }
 
 signals:
     // Any state the window shows may have changed.
@@ -169,6 +172,9 @@ signals:
     void firstMeasurement(bool firstSinceAutomaticStart);
     // The supervisor's tick has run (about once a second): the core thread is alive.
     void ticked();
+    // Begin has run: the start-up connection was tried when the settings ask for one.
+    // `livePagePort`: where the web server listens, 0 when it does not.
+    void begun(int livePagePort);
 
 private:
     // WebCore: requests handed to the core thread.

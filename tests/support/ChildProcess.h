@@ -76,6 +76,30 @@ public:
             m_pid = -1;
         }
     }
+    void Signal(int number)
+    {
+        if (m_pid > 0)
+            ::kill(m_pid, number);
+    }
+    // The program's exit status once it has ended by itself (-1 when a signal ended it), or
+    // nothing when it still runs after `limit`.
+    std::optional<int> WaitForExit(std::chrono::milliseconds limit)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (m_pid > 0) {
+            int status = 0;
+            const pid_t ended = ::waitpid(m_pid, &status, WNOHANG);
+            if (ended == m_pid) {
+                m_pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            if (ended < 0 || std::chrono::steady_clock::now() >= deadline)
+                return std::nullopt;
+            ::usleep(1000);
+        }
+        return std::nullopt;
+    }
+    [[nodiscard]] pid_t Pid() const { return m_pid; }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
