@@ -1,15 +1,17 @@
-// bench_footprint: the desktop program running offscreen, connected to the simulator at a
-// 1-second measuring interval, for a while (60 s unless told otherwise): its resident memory
-// and the processor time it used.
+// bench_footprint: the desktop program running offscreen, then the program without a window,
+// each connected to the simulator at a 1-second measuring interval for a while (60 s unless
+// told otherwise): its resident memory and the processor time it used.
 //
-//   bench_footprint QUORVANE_PATH [SECONDS]
+//   bench_footprint QUORVANE_PATH QUORVANED_PATH [SECONDS]
 //
-// Last line: footprint cpu_pct C rss_mb M
+// Last lines: footprint cpu_pct C rss_mb M
+//             footprint_headless cpu_pct C rss_mb M
 #include "PtyInverter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -18,6 +20,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 using namespace quorvane;
@@ -50,23 +53,24 @@ double residentMegabytes(qint64 pid)
     return 0;
 }
 
-} // namespace
+struct Footprint {
+    double cpuPercent = 0;
+    double residentMb = 0;
+};
 
-int main(int argc, char** argv)
+// Runs `program` (copied into a folder of its own with its settings file beside it) against a
+// fresh simulator for `seconds` of steady state; nothing when it did not start.
+std::optional<Footprint> measure(const QString& executable, bool headless, int seconds)
 {
-    QCoreApplication application(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_footprint QUORVANE_PATH [SECONDS]\n");
-        return 2;
-    }
-    const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
     sim::InverterModel model;
     sim::PtyInverter inverter(model);
     QTemporaryDir folder;
-    const QString program = folder.filePath("quorvane");
-    QFile::copy(argv[1], program);
+    const QString name = QFileInfo(executable).fileName();
+    const QString program = folder.filePath(name);
+    QFile::copy(executable, program);
     QFile::setPermissions(program, QFile::ExeOwner | QFile::ReadOwner);
-    std::ofstream(folder.filePath("quorvane.INI").toStdString())
+    const QString settings = folder.filePath("quorvane.INI");
+    std::ofstream(settings.toStdString())
         << "[Main]\nAutoSearch=0\nAutoConnect=1\nMeasTime=0\n[Http]\nPort=0\n[Ports]\nCOM1=" << inverter.DevicePath()
         << "\n";
 
@@ -75,9 +79,10 @@ int main(int argc, char** argv)
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     quorvane.setProcessEnvironment(environment);
-    quorvane.start(program, {});
+    quorvane.setStandardOutputFile(QProcess::nullDevice());
+    quorvane.start(program, headless ? QStringList{"--config", settings, "--log-dir", folder.path()} : QStringList{});
     if (!quorvane.waitForStarted(10000))
-        return 1;
+        return std::nullopt;
     QThread::sleep(5); // start-up and connection are not the steady state
     const double cpuBefore = cpuSeconds(quorvane.processId());
     QThread::sleep(static_cast<unsigned long>(seconds));
@@ -87,9 +92,26 @@ int main(int argc, char** argv)
     quorvane.terminate();
     quorvane.waitForFinished(30000);
 
-    const double cpuPercent = 100.0 * cpu / seconds;
-    std::printf("%d s connected: %.2f s of processor time, %zu commands answered, %.1f MB resident\n", seconds, cpu,
-                commands, rss);
-    std::printf("footprint cpu_pct %.2f rss_mb %.1f\n", cpuPercent, rss);
+    std::printf("%s, %d s connected: %.2f s of processor time, %zu commands answered, %.1f MB resident\n",
+                name.toUtf8().constData(), seconds, cpu, commands, rss);
+    return Footprint{100.0 * cpu / seconds, rss};
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_footprint QUORVANE_PATH QUORVANED_PATH [SECONDS]\n");
+        return 2;
+    }
+    const int seconds = argc > 3 ? std::atoi(argv[3]) : 60;
+    const auto desktop = measure(argv[1], false, seconds);
+    const auto headless = measure(argv[2], true, seconds);
+    if (!desktop || !headless)
+        return 1;
+    std::printf("footprint cpu_pct %.2f rss_mb %.1f\n", desktop->cpuPercent, desktop->residentMb);
+    std::printf("footprint_headless cpu_pct %.2f rss_mb %.1f\n", headless->cpuPercent, headless->residentMb);
     return 0;
 }

@@ -1,10 +1,9 @@
 #include "mail/SmtpTransport.h"
 
-#include <curl/curl.h>
+#include "mail/CurlLibrary.h"
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 
 namespace quorvane {
 
@@ -41,12 +40,6 @@ int watchDialogue(CURL*, curl_infotype type, char* data, size_t size, void* user
     return 0;
 }
 
-void initialiseOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 std::string bracketed(const std::string& address)
 {
     return "<" + address + ">";
@@ -67,8 +60,11 @@ const char* toString(SmtpOutcome outcome)
 
 SmtpOutcome SendSmtp(const SmtpRequest& request)
 {
-    initialiseOnce();
-    CURL* curl = curl_easy_init();
+    const CurlFunctions* library = Curl();
+    if (library == nullptr)
+        return SmtpOutcome::ConnectFailed; // never reached a server: no library to reach one with
+    const CurlFunctions& lib = *library;
+    CURL* curl = lib.EasyInit();
     if (curl == nullptr)
         return SmtpOutcome::ConnectFailed;
 
@@ -77,34 +73,34 @@ SmtpOutcome SendSmtp(const SmtpRequest& request)
     const std::string url = std::string(implicitTls ? "smtps://" : "smtp://") + host + ":" + std::to_string(request.Port);
     Upload upload{request.Message};
     Dialogue dialogue;
-    curl_slist* recipients = curl_slist_append(nullptr, bracketed(request.Recipient).c_str());
+    curl_slist* recipients = lib.SlistAppend(nullptr, bracketed(request.Recipient).c_str());
 
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, request.VerifyCertificates ? 1L : 0L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, request.VerifyCertificates ? 2L : 0L);
+    lib.EasySetopt(curl, CURLOPT_URL, url.c_str());
+    lib.EasySetopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+    lib.EasySetopt(curl, CURLOPT_SSL_VERIFYPEER, request.VerifyCertificates ? 1L : 0L);
+    lib.EasySetopt(curl, CURLOPT_SSL_VERIFYHOST, request.VerifyCertificates ? 2L : 0L);
     if (!request.Login.empty()) {
-        curl_easy_setopt(curl, CURLOPT_USERNAME, request.Login.c_str());
-        curl_easy_setopt(curl, CURLOPT_PASSWORD, request.Password.c_str());
+        lib.EasySetopt(curl, CURLOPT_USERNAME, request.Login.c_str());
+        lib.EasySetopt(curl, CURLOPT_PASSWORD, request.Password.c_str());
     }
-    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, bracketed(request.Sender).c_str());
-    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients);
-    curl_easy_setopt(curl, CURLOPT_READFUNCTION, readMessage);
-    curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
-    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(request.Message.size()));
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(kMailConnectTimeout.count()));
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(kMailTotalTimeout.count()));
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, watchDialogue);
-    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &dialogue);
-    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L); // feeds the dialogue watcher, prints nothing
+    lib.EasySetopt(curl, CURLOPT_MAIL_FROM, bracketed(request.Sender).c_str());
+    lib.EasySetopt(curl, CURLOPT_MAIL_RCPT, recipients);
+    lib.EasySetopt(curl, CURLOPT_READFUNCTION, readMessage);
+    lib.EasySetopt(curl, CURLOPT_READDATA, &upload);
+    lib.EasySetopt(curl, CURLOPT_UPLOAD, 1L);
+    lib.EasySetopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(request.Message.size()));
+    lib.EasySetopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(kMailConnectTimeout.count()));
+    lib.EasySetopt(curl, CURLOPT_TIMEOUT, static_cast<long>(kMailTotalTimeout.count()));
+    lib.EasySetopt(curl, CURLOPT_NOSIGNAL, 1L);
+    lib.EasySetopt(curl, CURLOPT_DEBUGFUNCTION, watchDialogue);
+    lib.EasySetopt(curl, CURLOPT_DEBUGDATA, &dialogue);
+    lib.EasySetopt(curl, CURLOPT_VERBOSE, 1L); // feeds the dialogue watcher, prints nothing
 
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = lib.EasyPerform(curl);
     curl_off_t connectedAfter = 0;
-    curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectedAfter);
-    curl_slist_free_all(recipients);
-    curl_easy_cleanup(curl);
+    lib.EasyGetinfo(curl, CURLINFO_CONNECT_TIME_T, &connectedAfter);
+    lib.SlistFreeAll(recipients);
+    lib.EasyCleanup(curl);
 
     if (code == CURLE_OK)
         return SmtpOutcome::Sent;
