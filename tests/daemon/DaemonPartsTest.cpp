@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,11 @@ struct CommandLine {
     bool help;
     std::string error;
 };
+
+void PrintTo(const CommandLine& line, std::ostream* out)
+{
+    *out << line.name;
+}
 
 class DaemonCommandLine : public ::testing::TestWithParam<CommandLine> {};
 
