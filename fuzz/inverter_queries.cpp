@@ -22,6 +22,7 @@
 #include "core/LocaleFormats.h"
 #include "core/ManualClock.h"
 #include "core/UserNotifier.h"
+#include "inverter/FlowTexts.h"
 #include "inverter/Frame.h"
 #include "inverter/InverterQueries.h"
 #include "inverter/MainValuesReply.h"
@@ -134,16 +135,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     const auto frame = frameRead(reply);
     const bool answered = frame && !frame->Refused();
     static const std::string kBefore = "before";
+    static constexpr OutputPriority kPriorityBefore = OutputPriority::SolarFirst;
     record.MainValues.fill(kBefore);
-    record.Flow.OutputPriorityText = kBefore;
+    record.Flow.Priority = kPriorityBefore;
 
     switch (choice % 4) {
     case 0: {
         queries.QueryMode();
-        static const std::set<std::string> kModes = {"Line (bypass)", "Battery", "Power ON", "Stand By",
-                                                     "Fault",         "Power Saving", "Unknown"};
+        static const std::set<InverterMode> kModes = {InverterMode::Line,  InverterMode::Battery,     InverterMode::PowerOn,
+                                                      InverterMode::StandBy, InverterMode::Fault,
+                                                      InverterMode::PowerSaving, InverterMode::Unknown};
         FUZZ_CHECK(record.ModeValid == (answered && frame->payload.size() == 1));
-        FUZZ_CHECK(kModes.contains(record.Flow.ModeText));
+        FUZZ_CHECK(record.Flow.Mode && kModes.contains(*record.Flow.Mode));
         break;
     }
     case 1: {
@@ -164,12 +167,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         const auto fields = answered ? SplitFields(frame->payload) : std::vector<std::string_view>();
         const bool taken = fields.size() >= 17;
         if (!taken) {
-            FUZZ_CHECK(record.Flow.OutputPriorityText == kBefore);
+            FUZZ_CHECK(record.Flow.Priority == kPriorityBefore);
             break;
         }
         FUZZ_CHECK(queries.PriorityCode() == StripLeadingZeros(mapped(fields[16])));
         static const std::set<std::string> kPriorities = {"--", "UTIL", "SOLAR", "SBU"};
-        FUZZ_CHECK(kPriorities.contains(record.Flow.OutputPriorityText));
+        FUZZ_CHECK(kPriorities.contains(OutputPriorityText(record.Flow.Priority)));
         break;
     }
     default:

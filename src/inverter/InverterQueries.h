@@ -1,5 +1,6 @@
 #pragma once
 
+#include "inverter/InverterStates.h"
 #include "inverter/LinkState.h"
 #include "inverter/ReplyFrame.h"
 
@@ -21,8 +22,6 @@ class TComm;
 struct MainValuesReply;
 struct MeasurementRecord;
 struct OutputRequests;
-
-enum class OutputPriority { UtilityFirst, SolarFirst, SBU };
 
 // The exchanges with the inverter: main values ("QPIGS"), mode ("QMOD"), presence ("QID"),
 // rated information ("QPIRI") and the output source priority ("POP00".."POP02"). Each one
@@ -61,7 +60,6 @@ public:
     [[nodiscard]] const std::string& PriorityCode() const { return m_priorityCode; }
     // The priority as the sentence in the "Basic Information from inverter" box.
     [[nodiscard]] const std::string& Label51() const { return m_label51; }
-    [[nodiscard]] const std::string& PrevModeText() const { return m_prevModeText; }
 
 private:
     // What came back for one request.
@@ -94,7 +92,7 @@ private:
     bool m_popResult = false;
     std::string m_priorityCode;
     std::string m_label51 = ".............";
-    std::string m_prevModeText;
+    std::optional<InverterMode> m_prevMode; // the mode before the latest query's
 };
 
 } // namespace quorvane

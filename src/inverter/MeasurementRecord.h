@@ -1,20 +1,33 @@
 #pragma once
 
 #include "inverter/Frame.h"
+#include "inverter/InverterStates.h"
 
 #include <QDateTime>
 
+#include <optional>
 #include <string>
 
 namespace quorvane {
 
-// What the inverter is doing, as texts for the window and the pages.
+// What the inverter is doing, as the queries last found it. A field is empty until a query
+// first sets it: the window and the pages then show nothing there. The texts are FlowTexts.h's.
 struct EnergyFlow {
-    std::string ModeText;
-    std::string ChargeStateText;
-    std::string LoadSourcePlain;
-    std::string LoadSourceText;     // LoadSourcePlain + " (" + OutputPriorityText + ")"
-    std::string OutputPriorityText = "--";
+    std::optional<InverterMode> Mode;
+    std::optional<ChargeState> Charge;
+    // The load's source as the latest mode query left it (the pages' line).
+    std::optional<LoadSource> Source;
+    // Set when the latest mode query decided the source, with the output priority in force
+    // then: the pages show that priority beside the source until the next query.
+    bool SourceDecided = false;
+    std::optional<OutputPriority> PriorityWhenDecided;
+    // The source the latest query that decided one found: the window shows it, and keeps
+    // showing it while the queries fail.
+    std::optional<LoadSource> DecidedSource;
+    // The output source priority in force, as last set or read; empty while unknown.
+    std::optional<OutputPriority> Priority;
+
+    bool operator==(const EnergyFlow&) const = default;
 };
 
 // The one place where the inverter's readings live. Values are kept as the text received

@@ -10,35 +10,32 @@ namespace quorvane {
 
 namespace {
 
-constexpr const char* kLineMode = "Line (bypass)";
-constexpr const char* kBatteryMode = "Battery";
-constexpr const char* kUnknown = "Unknown";
 constexpr int kModeReplyLength = 5; // "(" + letter + CRC + CR: the read's time-outs
 
-const char* modeTextOf(char letter)
+InverterMode modeOf(char letter)
 {
     switch (letter) {
-    case 'L': return kLineMode;
-    case 'B': return kBatteryMode;
-    case 'P': return "Power ON";
-    case 'S': return "Stand By";
-    case 'F': return "Fault";
-    case 'H': return "Power Saving";
-    default: return kUnknown;
+    case 'L': return InverterMode::Line;
+    case 'B': return InverterMode::Battery;
+    case 'P': return InverterMode::PowerOn;
+    case 'S': return InverterMode::StandBy;
+    case 'F': return InverterMode::Fault;
+    case 'H': return InverterMode::PowerSaving;
+    default: return InverterMode::Unknown;
     }
 }
 
-const char* chargeStateOf(int chargeOn, int solarCharging, int lineCharging)
+ChargeState chargeStateOf(int chargeOn, int solarCharging, int lineCharging)
 {
     if (chargeOn == 0 && solarCharging == 0 && lineCharging == 0)
-        return "Stand-by";
+        return ChargeState::StandBy;
     if (chargeOn == 1 && solarCharging == 1 && lineCharging == 0)
-        return "Solar charge";
+        return ChargeState::Solar;
     if (chargeOn == 1 && solarCharging == 0 && lineCharging == 1)
-        return "Line charge";
+        return ChargeState::Line;
     if (chargeOn == 1 && solarCharging == 1 && lineCharging == 1)
-        return "Line-solar charge";
-    return "Not used";
+        return ChargeState::LineAndSolar;
+    return ChargeState::NotUsed;
 }
 
 } // namespace
@@ -46,30 +43,32 @@ const char* chargeStateOf(int chargeOn, int solarCharging, int lineCharging)
 void InverterQueries::deriveChargeState()
 {
     EnergyFlow& flow = m_record.Flow;
-    flow.ChargeStateText = chargeStateOf(m_record.ChargeOn, m_record.SolarCharging, m_record.LineCharging);
-    if ((flow.ChargeStateText == "Not used" || flow.ChargeStateText == "Stand-by")
+    flow.Charge = chargeStateOf(m_record.ChargeOn, m_record.SolarCharging, m_record.LineCharging);
+    if ((flow.Charge == ChargeState::NotUsed || flow.Charge == ChargeState::StandBy)
         && TextToDouble(m_record.DischargeCurrent) > 0) {
-        flow.ChargeStateText = "Discharging";
-        flow.LoadSourceText = "Source:Battery";
+        flow.Charge = ChargeState::Discharging;
+        flow.Source = LoadSource::Battery;
     }
 }
 
 void InverterQueries::QueryMode()
 {
     EnergyFlow& flow = m_record.Flow;
-    m_prevModeText = flow.ModeText;
+    m_prevMode = flow.Mode;
     if (m_link.Test) {
-        flow.ModeText = "Test Mode";
-        flow.LoadSourcePlain = "Test Load";
-        flow.ChargeStateText = "Test Battery";
+        flow.Mode = InverterMode::Test;
+        flow.DecidedSource = LoadSource::Test;
+        flow.Charge = ChargeState::Test;
         m_record.ModeValid = true;
-        flow.LoadSourceText = "Test Load (" + flow.OutputPriorityText + ")";
+        flow.Source = LoadSource::Test;
+        flow.SourceDecided = true;
+        flow.PriorityWhenDecided = flow.Priority;
         return;
     }
     m_record.ModeValid = false;
-    flow.ModeText = kUnknown;
-    flow.LoadSourceText = kUnknown;
-    flow.ChargeStateText = "Not used";
+    flow.Mode = InverterMode::Unknown;
+    flow.Source = LoadSource::Unknown;
+    flow.SourceDecided = false;
     deriveChargeState();
     if (!m_link.LinkConnected)
         return;
@@ -84,29 +83,27 @@ void InverterQueries::QueryMode()
         return;
     }
 
-    const char letter = reply.frame->payload.front();
-    flow.ModeText = modeTextOf(letter);
-    if (flow.ModeText != m_prevModeText) {
-        if (m_prevModeText == kLineMode && flow.ModeText == kBatteryMode)
-            m_record.SwitchEvent = 1;
-        else if (m_prevModeText == kBatteryMode && flow.ModeText == kLineMode)
-            m_record.SwitchEvent = 2;
-    }
-    m_prevModeText = flow.ModeText;
+    flow.Mode = modeOf(reply.frame->payload.front());
+    if (m_prevMode == InverterMode::Line && flow.Mode == InverterMode::Battery)
+        m_record.SwitchEvent = 1;
+    else if (m_prevMode == InverterMode::Battery && flow.Mode == InverterMode::Line)
+        m_record.SwitchEvent = 2;
+    m_prevMode = flow.Mode;
 
     // Each test applies only while the source is still unknown.
     const double pvCurrent = TextToDouble(m_record.PvInputCurrent);
-    if (flow.LoadSourceText == kUnknown && letter == 'B')
-        flow.LoadSourceText = pvCurrent > 0 ? "Source:Batt./Solar" : "Source:Battery";
-    if (flow.LoadSourceText == kUnknown && letter == 'L')
-        flow.LoadSourceText = "Source:Line";
-    if (flow.LoadSourceText == kUnknown && pvCurrent - TextToDouble(m_record.ChargingCurrent) > 0)
-        flow.LoadSourceText = "Source:Solar";
-    if (flow.LoadSourceText == kUnknown)
-        flow.LoadSourceText = "Source:Line(2)";
+    if (flow.Source == LoadSource::Unknown && flow.Mode == InverterMode::Battery)
+        flow.Source = pvCurrent > 0 ? LoadSource::BatteryAndSolar : LoadSource::Battery;
+    if (flow.Source == LoadSource::Unknown && flow.Mode == InverterMode::Line)
+        flow.Source = LoadSource::Line;
+    if (flow.Source == LoadSource::Unknown && pvCurrent - TextToDouble(m_record.ChargingCurrent) > 0)
+        flow.Source = LoadSource::Solar;
+    if (flow.Source == LoadSource::Unknown)
+        flow.Source = LoadSource::LineFallback;
 
-    flow.LoadSourcePlain = flow.LoadSourceText;
-    flow.LoadSourceText = flow.LoadSourceText + " (" + flow.OutputPriorityText + ")";
+    flow.DecidedSource = flow.Source;
+    flow.SourceDecided = true;
+    flow.PriorityWhenDecided = flow.Priority;
     m_record.ModeValid = true;
 }
 

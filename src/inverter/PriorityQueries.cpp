@@ -3,11 +3,10 @@
 #include "inverter/MeasurementRecord.h"
 #include "inverter/OutputRequests.h"
 #include "core/EventMemo.h"
+#include "inverter/FlowTexts.h"
 #include "inverter/Frame.h"
 #include "inverter/InverterQueries.h"
 #include "inverter/Wincom.h"
-
-#include <array>
 
 namespace quorvane {
 
@@ -21,7 +20,6 @@ constexpr size_t kPriorityField = 17;     // of the rated-information reply
 
 struct PriorityTexts {
     const char* command;
-    const char* shortText;
     const char* success;
     const char* failure;
     bool OutputRequests::*buttonEnabled;
@@ -31,15 +29,15 @@ PriorityTexts textsOf(OutputPriority priority)
 {
     switch (priority) {
     case OutputPriority::UtilityFirst:
-        return {"POP00", "UTIL", "Utility source priority successfully set.", "Utility source priority set failed.",
+        return {"POP00", "Utility source priority successfully set.", "Utility source priority set failed.",
                 &OutputRequests::Button7Enabled};
     case OutputPriority::SolarFirst:
-        return {"POP01", "SOLAR", "Solar source priority successfully set.", "Solar source priority set failed.",
+        return {"POP01", "Solar source priority successfully set.", "Solar source priority set failed.",
                 &OutputRequests::Button6Enabled};
     case OutputPriority::SBU:
         break;
     }
-    return {"POP02", "SBU", "SBU source priority successfully set.", "SBU source priority set failed.",
+    return {"POP02", "SBU source priority successfully set.", "SBU source priority set failed.",
             &OutputRequests::Button5Enabled};
 }
 
@@ -95,12 +93,12 @@ void InverterQueries::SetOutputPriority(OutputPriority priority)
     }
     if (m_popResult) {
         m_memo.AddEventLine(texts.success);
-        m_label51 = std::string("Output source = ") + texts.shortText;
-        m_record.Flow.OutputPriorityText = texts.shortText;
+        m_label51 = "Output source = " + OutputPriorityText(priority);
+        m_record.Flow.Priority = priority;
     } else {
         m_memo.AddEventLine(texts.failure);
         m_label51 = "Output source = unknown";
-        m_record.Flow.OutputPriorityText = "--";
+        m_record.Flow.Priority.reset();
     }
     m_requests.*texts.buttonEnabled = true;
 }
@@ -127,12 +125,11 @@ void InverterQueries::QueryRatedInfo()
     // The rated-information fields overwrite the main values' slots until the next reading.
     FillReplySlots(fields, m_record.MainValues);
     m_priorityCode = StripLeadingZeros(m_record.MainValues[kPriorityField]);
-    m_record.Flow.OutputPriorityText = "--";
-    static constexpr std::array<const char*, 3> kShortTexts = {"UTIL", "SOLAR", "SBU"};
-    for (size_t code = 0; code < kShortTexts.size(); ++code) {
-        if (m_priorityCode == std::to_string(code)) {
-            m_label51 = std::string("Output source = ") + kShortTexts[code];
-            m_record.Flow.OutputPriorityText = kShortTexts[code];
+    m_record.Flow.Priority.reset();
+    for (const OutputPriority priority : {OutputPriority::UtilityFirst, OutputPriority::SolarFirst, OutputPriority::SBU}) {
+        if (m_priorityCode == std::to_string(static_cast<int>(priority))) {
+            m_label51 = "Output source = " + OutputPriorityText(priority);
+            m_record.Flow.Priority = priority;
         }
     }
 }

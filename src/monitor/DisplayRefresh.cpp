@@ -3,6 +3,7 @@
 #include "core/ComputedValues.h"
 #include "core/DisplayTexts.h"
 #include "core/NumberText.h"
+#include "inverter/FlowTexts.h"
 #include "inverter/MeasurementRecord.h"
 #include "records/LogBook.h"
 #include "web/WebPages.h"
@@ -29,10 +30,10 @@ void RefreshDisplay(const MeasurementRecord& record, const ComputedValues& compu
                      record.BusVoltage};
     display.Computed = {FormatFixed3(computed.Aux1), FormatFixed3(computed.Aux2), FormatFixed3(computed.Aux3),
                         FormatFixed3(computed.Aux4), FormatFixed3(computed.Aux5), FormatFixed3(computed.Aux6)};
-    display.Panel22 = record.Flow.ModeText;
-    display.Panel23 = record.Flow.ChargeStateText;
-    display.Panel24 = record.Flow.LoadSourcePlain;
-    display.Panel4 = record.Flow.OutputPriorityText;
+    display.Panel22 = ModeText(record.Flow.Mode);
+    display.Panel23 = ChargeStateText(record.Flow.Charge);
+    display.Panel24 = LoadSourceText(record.Flow.DecidedSource);
+    display.Panel4 = OutputPriorityText(record.Flow.Priority);
     pages.UpdatePageValues(display, record.Flow, record.LastReadingStamp);
 }
 

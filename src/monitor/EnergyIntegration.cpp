@@ -20,7 +20,7 @@ void Integrate(ComputedValues& values, const MeasurementRecord& record, bool tes
     const double solarIncrement = current * batteryVoltage * (step / 3600) * 0.001;
     values.Aux1 += solarIncrement;
     values.Aux2 = current * batteryVoltage;
-    if (record.Flow.ModeText == "Line (bypass)" || testMode) {
+    if (record.Flow.Mode == InverterMode::Line || testMode) {
         values.Aux3 += (step / 3600) * apparentPower * 0.001;
         const double lineIncrement = (step / 3600) * activePower * 0.001;
         values.Aux4 += lineIncrement;

@@ -2,6 +2,7 @@
 
 #include "config/Settings.h"
 #include "core/DisplayTexts.h"
+#include "inverter/FlowTexts.h"
 #include "inverter/MeasurementRecord.h"
 #include "web/PageTemplates.h"
 
@@ -113,9 +114,9 @@ void WebPages::UpdatePageValues(const DisplayTexts& display, const EnergyFlow& f
         setLine(m_registry.BVar[k], display.Basic[k]);
     for (size_t k = 0; k < m_registry.Var.size(); ++k)
         setLine(m_registry.Var[k], display.Computed[k]);
-    setLine(m_registry.ModeStatus, flow.ModeText);
-    setLine(m_registry.LoadStatus, flow.LoadSourceText);
-    setLine(m_registry.BatteryStatus, flow.ChargeStateText);
+    setLine(m_registry.ModeStatus, ModeText(flow.Mode));
+    setLine(m_registry.LoadStatus, LoadSourceWithPriorityText(flow));
+    setLine(m_registry.BatteryStatus, ChargeStateText(flow.Charge));
 }
 
 std::string WebPages::ApplyRefreshChoice(int refreshWeb)

@@ -1,6 +1,7 @@
 // The connection manager against simulated inverters on the in-process line: connecting,
 // searching, test mode, the "Check" button, the thread's cycles and the watchdog's reconnects.
 #include "ConnectionRig.h"
+#include "inverter/FlowTexts.h"
 
 #include <filesystem>
 #include <fstream>
@@ -36,7 +37,7 @@ TEST_F(ConnectionTest, ADirectConnectFindsTheInverterAndTheFirstCycleReadsThePri
     untilPaused();
     EXPECT_EQ(commandsAfter(before), (std::vector<std::string>{"QPIGS", "QMOD", "QPIRI"}));
     EXPECT_FALSE(requests.StatusRequest);
-    EXPECT_EQ(record.Flow.OutputPriorityText, "SBU");
+    EXPECT_EQ(OutputPriorityText(record.Flow.Priority), "SBU");
     EXPECT_EQ(queries.Label51(), "Output source = SBU");
     EXPECT_EQ(manager.Thread()->LoopCount(), 1);
     EXPECT_FALSE(record.LastReadingStamp.empty());
@@ -248,7 +249,7 @@ TEST_F(ConnectionTest, PriorityRequestsMadeBeforeACycleAreSentInOrder)
     pacer().Release();
     ASSERT_TRUE(PumpUntil([this] { return manager.Thread()->LoopCount() == 2 && pacer().Waiting(); }));
     EXPECT_EQ(commandsAfter(before), (std::vector<std::string>{"QPIGS", "QMOD", "POP02", "POP00"}));
-    EXPECT_EQ(record.Flow.OutputPriorityText, "UTIL");
+    EXPECT_EQ(OutputPriorityText(record.Flow.Priority), "UTIL");
     EXPECT_TRUE(requests.Button5Enabled && requests.Button7Enabled);
 }
 

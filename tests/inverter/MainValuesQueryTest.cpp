@@ -1,5 +1,6 @@
 #include "QueryFixture.h"
 
+#include "inverter/FlowTexts.h"
 #include "inverter/Frame.h"
 
 #include <optional>
@@ -190,7 +191,7 @@ TEST_F(MainValuesQuery, TheStatusBitsAreTheStatusFieldsWhateverTheReplysLength)
         EXPECT_EQ(statusBits(record), std::make_tuple(c.chargeOn, c.solar, c.line))
             << c.length;
         queries.QueryMode();
-        EXPECT_EQ(record.Flow.ChargeStateText, c.chargeState) << c.length;
+        EXPECT_EQ(ChargeStateText(record.Flow.Charge), c.chargeState) << c.length;
     }
 }
 

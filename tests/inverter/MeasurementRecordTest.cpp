@@ -1,4 +1,5 @@
 #include "inverter/MeasurementRecord.h"
+#include "inverter/FlowTexts.h" // the texts a fresh record shows
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@ TEST(MeasurementRecord, StartsAsTheWindowCreatesIt)
         EXPECT_EQ(record.MainValues[static_cast<size_t>(slot)], slot < 30 ? "00" : "") << slot;
     EXPECT_TRUE(record.LinePresent);
     EXPECT_TRUE(record.LinePresentPrev);
-    EXPECT_EQ(record.Flow.OutputPriorityText, "--");
+    EXPECT_EQ(OutputPriorityText(record.Flow.Priority), "--");
     EXPECT_EQ(record.AcVoltage, "");
 }
 

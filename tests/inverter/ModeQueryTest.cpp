@@ -1,10 +1,26 @@
 #include "QueryFixture.h"
 
+#include "inverter/FlowTexts.h"
 #include "inverter/Frame.h"
 
 using namespace quorvane;
 using quorvane::sim::Fault;
 using ModeQuery = quorvane::testsupport::QueryFixture;
+
+namespace {
+
+std::optional<OutputPriority> priorityNamed(std::string_view text)
+{
+    if (text == "UTIL")
+        return OutputPriority::UtilityFirst;
+    if (text == "SOLAR")
+        return OutputPriority::SolarFirst;
+    if (text == "SBU")
+        return OutputPriority::SBU;
+    return std::nullopt;
+}
+
+} // namespace
 
 TEST_F(ModeQuery, ChargeStateAndLoadSource)
 {
@@ -39,14 +55,14 @@ TEST_F(ModeQuery, ChargeStateAndLoadSource)
         record.PvInputCurrent = c.pvCurrent;
         record.ChargingCurrent = c.chargingCurrent;
         record.DischargeCurrent = c.dischargeCurrent;
-        record.Flow.OutputPriorityText = c.priority;
+        record.Flow.Priority = priorityNamed(c.priority);
         model.SetModeLetter(c.letter);
         queries.QueryMode();
         EXPECT_TRUE(record.ModeValid) << c.name;
-        EXPECT_EQ(record.Flow.ModeText, c.mode) << c.name;
-        EXPECT_EQ(record.Flow.ChargeStateText, c.charge) << c.name;
-        EXPECT_EQ(record.Flow.LoadSourcePlain, c.load) << c.name;
-        EXPECT_EQ(record.Flow.LoadSourceText, std::string(c.load) + " (" + c.priority + ")") << c.name;
+        EXPECT_EQ(ModeText(record.Flow.Mode), c.mode) << c.name;
+        EXPECT_EQ(ChargeStateText(record.Flow.Charge), c.charge) << c.name;
+        EXPECT_EQ(LoadSourceText(record.Flow.DecidedSource), c.load) << c.name;
+        EXPECT_EQ(LoadSourceWithPriorityText(record.Flow), std::string(c.load) + " (" + c.priority + ")") << c.name;
     }
     EXPECT_TRUE(memo.Lines().empty());
 }
@@ -65,7 +81,7 @@ TEST_F(ModeQuery, SwitchesAreSeenOnlyBetweenTwoAcceptedReplies)
     };
     for (const auto& c : cases) {
         record.SwitchEvent = 0;
-        record.Flow.ModeText.clear();
+        record.Flow.Mode.reset();
         for (const char letter : c.letters) {
             if (letter == '!')
                 model.InjectFault({.kind = Fault::WrongCrc});
@@ -81,7 +97,7 @@ TEST_F(ModeQuery, ARejectedReplyLeavesUnknownAndTheChargeState)
 {
     record.ChargeOn = 1;
     record.LineCharging = 1;
-    record.Flow.LoadSourcePlain = "Source:Line";
+    record.Flow.DecidedSource = LoadSource::Line;
     link.ShowAllErrors = true;
     const struct {
         sim::FaultSpec fault;
@@ -96,10 +112,10 @@ TEST_F(ModeQuery, ARejectedReplyLeavesUnknownAndTheChargeState)
         model.InjectFault(c.fault);
         queries.QueryMode();
         EXPECT_FALSE(record.ModeValid) << c.line;
-        EXPECT_EQ(record.Flow.ModeText, "Unknown") << c.line;
-        EXPECT_EQ(record.Flow.LoadSourceText, "Unknown") << c.line;
-        EXPECT_EQ(record.Flow.ChargeStateText, "Line charge") << c.line;
-        EXPECT_EQ(record.Flow.LoadSourcePlain, "Source:Line") << c.line;
+        EXPECT_EQ(ModeText(record.Flow.Mode), "Unknown") << c.line;
+        EXPECT_EQ(LoadSourceWithPriorityText(record.Flow), "Unknown") << c.line;
+        EXPECT_EQ(ChargeStateText(record.Flow.Charge), "Line charge") << c.line;
+        EXPECT_EQ(LoadSourceText(record.Flow.DecidedSource), "Source:Line") << c.line;
         EXPECT_EQ(messages(), std::vector<std::string>{c.line});
     }
 }
@@ -111,8 +127,8 @@ TEST_F(ModeQuery, DisconnectedOnlyDerivesFromTheBits)
     record.DischargeCurrent = "3";
     queries.QueryMode();
     EXPECT_FALSE(record.ModeValid);
-    EXPECT_EQ(record.Flow.ChargeStateText, "Discharging");
-    EXPECT_EQ(record.Flow.LoadSourceText, "Source:Battery");
+    EXPECT_EQ(ChargeStateText(record.Flow.Charge), "Discharging");
+    EXPECT_EQ(LoadSourceWithPriorityText(record.Flow), "Source:Battery");
     EXPECT_EQ(model.ReceivedByteCount(), 0u);
     EXPECT_TRUE(memo.Lines().empty());
 }
@@ -120,13 +136,13 @@ TEST_F(ModeQuery, DisconnectedOnlyDerivesFromTheBits)
 TEST_F(ModeQuery, TestModeTexts)
 {
     link.Test = true;
-    record.Flow.OutputPriorityText = "SOLAR";
+    record.Flow.Priority = OutputPriority::SolarFirst;
     queries.QueryMode();
     EXPECT_TRUE(record.ModeValid);
-    EXPECT_EQ(record.Flow.ModeText, "Test Mode");
-    EXPECT_EQ(record.Flow.ChargeStateText, "Test Battery");
-    EXPECT_EQ(record.Flow.LoadSourcePlain, "Test Load");
-    EXPECT_EQ(record.Flow.LoadSourceText, "Test Load (SOLAR)");
+    EXPECT_EQ(ModeText(record.Flow.Mode), "Test Mode");
+    EXPECT_EQ(ChargeStateText(record.Flow.Charge), "Test Battery");
+    EXPECT_EQ(LoadSourceText(record.Flow.DecidedSource), "Test Load");
+    EXPECT_EQ(LoadSourceWithPriorityText(record.Flow), "Test Load (SOLAR)");
     EXPECT_EQ(model.ReceivedByteCount(), 0u);
 }
 
@@ -151,7 +167,7 @@ TEST_F(ModeQuery, TheModeIsReadWhateverTheUnitSendsAroundIt)
             model.SetModeLetter(letter);
             queries.QueryMode();
             EXPECT_TRUE(record.ModeValid) << c.name << ' ' << letter;
-            EXPECT_EQ(record.Flow.ModeText, letter == 'B' ? "Battery" : "Line (bypass)") << c.name;
+            EXPECT_EQ(ModeText(record.Flow.Mode), letter == 'B' ? "Battery" : "Line (bypass)") << c.name;
         }
     }
     EXPECT_TRUE(memo.Lines().empty());
@@ -168,6 +184,29 @@ TEST_F(ModeQuery, AFrameThatIsNoModeReplyIsRejected)
     for (const auto& c : cases) {
         EXPECT_EQ(linesAfterReply("QMOD", c.reply, &InverterQueries::QueryMode), c.lines) << c.name;
         EXPECT_FALSE(record.ModeValid) << c.name;
-        EXPECT_EQ(record.Flow.ModeText, "Unknown") << c.name;
+        EXPECT_EQ(ModeText(record.Flow.Mode), "Unknown") << c.name;
     }
+}
+
+TEST_F(ModeQuery, ThePagesLoadLineShowsThePriorityInForceWhenItsQueryDecided)
+{
+    // Before any query the window and the pages show nothing but the unknown priority.
+    EXPECT_EQ(ModeText(record.Flow.Mode), "");
+    EXPECT_EQ(ChargeStateText(record.Flow.Charge), "");
+    EXPECT_EQ(LoadSourceText(record.Flow.DecidedSource), "");
+    EXPECT_EQ(LoadSourceWithPriorityText(record.Flow), "");
+
+    record.Flow.Priority = OutputPriority::SBU;
+    model.SetModeLetter('L');
+    queries.QueryMode();
+    queries.SetOutputPriority(OutputPriority::UtilityFirst);
+    EXPECT_EQ(OutputPriorityText(record.Flow.Priority), "UTIL");
+    EXPECT_EQ(LoadSourceWithPriorityText(record.Flow), "Source:Line (SBU)"); // until the next query
+    queries.QueryMode();
+    EXPECT_EQ(LoadSourceWithPriorityText(record.Flow), "Source:Line (UTIL)");
+
+    link.Test = true;
+    queries.QueryMode();
+    EXPECT_EQ(ModeText(record.Flow.Mode), "Test Mode");
+    EXPECT_EQ(LoadSourceWithPriorityText(record.Flow), "Test Load (UTIL)");
 }

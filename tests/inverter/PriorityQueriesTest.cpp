@@ -1,5 +1,6 @@
 #include "QueryFixture.h"
 
+#include "inverter/FlowTexts.h"
 #include "inverter/Frame.h"
 
 #include <optional>
@@ -35,7 +36,7 @@ TEST_F(PriorityQueries, EachPrioritySucceedsAtTheFirstAttempt)
         EXPECT_TRUE(queries.PopResult()) << c.command;
         EXPECT_EQ(messages(), (std::vector<std::string>{"Command executed.", c.success}));
         EXPECT_EQ(queries.Label51(), std::string("Output source = ") + c.shortText);
-        EXPECT_EQ(record.Flow.OutputPriorityText, c.shortText);
+        EXPECT_EQ(OutputPriorityText(record.Flow.Priority), c.shortText);
         EXPECT_TRUE(requests.*c.button) << c.command;
         EXPECT_EQ(model.OutputPriority(), c.code);
         EXPECT_EQ(model.ReceivedCommands().back(), c.command);
@@ -63,7 +64,7 @@ TEST_F(PriorityQueries, AnInverterThatNeverAcknowledgesFailsAfterSixAttempts)
         expected.push_back("SBU source priority set failed.");
         EXPECT_EQ(messages(), expected) << c.name;
         EXPECT_EQ(queries.Label51(), "Output source = unknown");
-        EXPECT_EQ(record.Flow.OutputPriorityText, "--");
+        EXPECT_EQ(OutputPriorityText(record.Flow.Priority), "--");
         EXPECT_TRUE(requests.Button5Enabled);
         EXPECT_EQ(pauses, std::vector<std::chrono::milliseconds>(5, 20ms)) << c.name;
     }
@@ -89,7 +90,7 @@ TEST_F(PriorityQueries, TestModeExecutesTwiceThenSucceeds)
     EXPECT_EQ(messages(), (std::vector<std::string>{"Command executed.", "Command executed.",
                                                     "Solar source priority successfully set."}));
     EXPECT_TRUE(queries.PopResult());
-    EXPECT_EQ(record.Flow.OutputPriorityText, "SOLAR");
+    EXPECT_EQ(OutputPriorityText(record.Flow.Priority), "SOLAR");
     EXPECT_EQ(model.ReceivedByteCount(), 0u);
 }
 
@@ -112,7 +113,7 @@ TEST_F(PriorityQueries, RatedInformationGivesThePriorityInForce)
         queries.QueryRatedInfo();
         EXPECT_EQ(queries.PriorityCode(), c.code);
         EXPECT_EQ(queries.Label51(), c.label) << c.field17;
-        EXPECT_EQ(record.Flow.OutputPriorityText, c.shortText) << c.field17;
+        EXPECT_EQ(OutputPriorityText(record.Flow.Priority), c.shortText) << c.field17;
     }
     // The rated fields now stand in the main values' slots.
     EXPECT_EQ(record.MainValues[6], "5000");
@@ -128,7 +129,7 @@ TEST_F(PriorityQueries, RejectedRatedInformationChangesNothing)
     EXPECT_EQ(messages(), std::vector<std::string>{"Error receiving general status (0/0)"});
     EXPECT_EQ(record.MainValues[1], "previous");
     EXPECT_EQ(queries.Label51(), ".............");
-    EXPECT_EQ(record.Flow.OutputPriorityText, "--");
+    EXPECT_EQ(OutputPriorityText(record.Flow.Priority), "--");
 }
 
 TEST_F(PriorityQueries, TestModeStatusChangesNeitherLabelNorText)
@@ -137,7 +138,7 @@ TEST_F(PriorityQueries, TestModeStatusChangesNeitherLabelNorText)
     queries.QueryRatedInfo();
     EXPECT_EQ(queries.PriorityCode(), "1");
     EXPECT_EQ(queries.Label51(), ".............");
-    EXPECT_EQ(record.Flow.OutputPriorityText, "--");
+    EXPECT_EQ(OutputPriorityText(record.Flow.Priority), "--");
 }
 
 TEST_F(PriorityQueries, PresenceCheck)
@@ -205,7 +206,7 @@ TEST_F(PriorityQueries, ARefusedPriorityCommandIsNamedWhenAllErrorsAreShown)
     }
     expected.push_back("Solar source priority set failed.");
     EXPECT_EQ(messages(), expected);
-    EXPECT_EQ(record.Flow.OutputPriorityText, "--");
+    EXPECT_EQ(OutputPriorityText(record.Flow.Priority), "--");
 }
 
 TEST_F(PriorityQueries, ThePriorityCommandIsAcknowledgedWhateverTheUnitSendsAroundIt)
@@ -241,6 +242,6 @@ TEST_F(PriorityQueries, RatedInformationWithoutThePrioritysFieldIsRejected)
         EXPECT_EQ(linesAfterReply("QPIRI", c.reply, &InverterQueries::QueryRatedInfo), c.lines) << c.name;
         EXPECT_EQ(record.MainValues[1], "previous") << c.name;
         EXPECT_EQ(queries.Label51(), ".............") << c.name;
-        EXPECT_EQ(record.Flow.OutputPriorityText, "--") << c.name;
+        EXPECT_EQ(OutputPriorityText(record.Flow.Priority), "--") << c.name;
     }
 }

@@ -8,7 +8,7 @@ using namespace quorvane;
 namespace {
 
 MeasurementRecord reading(const char* pvCurrent, const char* batteryVoltage, const char* apparent, const char* active,
-                          const char* mode, double step)
+                          InverterMode mode, double step)
 {
     MeasurementRecord record;
     record.ValuesValid = true;
@@ -16,7 +16,7 @@ MeasurementRecord reading(const char* pvCurrent, const char* batteryVoltage, con
     record.BatteryVoltage = batteryVoltage;
     record.OutputApparentPower = apparent;
     record.OutputActivePower = active;
-    record.Flow.ModeText = mode;
+    record.Flow.Mode = mode;
     record.SecondsSincePrevPoll = step;
     return record;
 }
@@ -31,13 +31,13 @@ TEST(ComputedValues, IntegratesSolarAlwaysAndLineOnlyInBypassOrTestMode)
         bool testMode;
         double aux1, aux2, aux3, aux4;
     } cases[] = {
-        {"10 A at 50 V for an hour", reading("10", "50", "0", "0", "Battery", 3600), false, 0.5, 500, 0, 0},
-        {"battery mode ignores the load", reading("0", "50", "2000", "1500", "Battery", 3600), false, 0, 0, 0, 0},
-        {"line bypass counts the load", reading("0", "50", "2000", "1500", "Line (bypass)", 3600), false, 0, 0, 2.0, 1.5},
-        {"test mode counts the load", reading("2", "50", "360", "180", "Test Mode", 10), true, 2 * 50 * 10 / 3600.0 * 0.001, 100,
+        {"10 A at 50 V for an hour", reading("10", "50", "0", "0", InverterMode::Battery, 3600), false, 0.5, 500, 0, 0},
+        {"battery mode ignores the load", reading("0", "50", "2000", "1500", InverterMode::Battery, 3600), false, 0, 0, 0, 0},
+        {"line bypass counts the load", reading("0", "50", "2000", "1500", InverterMode::Line, 3600), false, 0, 0, 2.0, 1.5},
+        {"test mode counts the load", reading("2", "50", "360", "180", InverterMode::Test, 10), true, 2 * 50 * 10 / 3600.0 * 0.001, 100,
          0.001, 0.0005},
         {"an invalid reading changes nothing", [] {
-             MeasurementRecord r = reading("10", "50", "2000", "1500", "Line (bypass)", 3600);
+             MeasurementRecord r = reading("10", "50", "2000", "1500", InverterMode::Line, 3600);
              r.ValuesValid = false;
              return r;
          }(), false, 0, 0, 0, 0},
@@ -57,7 +57,7 @@ TEST(ComputedValues, IntegratesSolarAlwaysAndLineOnlyInBypassOrTestMode)
 TEST(ComputedValues, TheStepIsTheTimeSinceTheLastValidReading)
 {
     const QDateTime start(QDate(2026, 6, 1), QTime(23, 59, 40));
-    MeasurementRecord record = reading("10", "50", "1000", "1000", "Line (bypass)", 0);
+    MeasurementRecord record = reading("10", "50", "1000", "1000", InverterMode::Line, 0);
     record.PollTime = start; // the connection is made
     ComputedValues values;
 

@@ -15,8 +15,10 @@ TEST_F(BrowserTest, APersonReadsTheValuesAndSetsTimerA)
     record.AcVoltage = "229.5";
     record.BatteryVoltage = "52.1";
     record.SccBatteryVoltage = "52.0";
-    record.Flow.ModeText = "Battery";
-    record.Flow.LoadSourceText = "Source:Battery (SBU)";
+    record.Flow.Mode = InverterMode::Battery;
+    record.Flow.Source = LoadSource::Battery;
+    record.Flow.SourceDecided = true;
+    record.Flow.PriorityWhenDecided = OutputPriority::SBU;
     core->Computed().Aux1 = 12.34567;
     core->RefreshDisplay();
 

@@ -133,11 +133,13 @@ TEST(WebPages, TheDisplayRefreshFillsPanelsAndValueLines)
     record.BatteryVoltage = "26.5";
     record.SccBatteryVoltage = "26.4";
     record.BusVoltage = "460";
-    record.Flow.ModeText = "Battery";
-    record.Flow.ChargeStateText = "Solar charge";
-    record.Flow.LoadSourcePlain = "Source:Batt./Solar";
-    record.Flow.LoadSourceText = "Source:Batt./Solar (SBU)";
-    record.Flow.OutputPriorityText = "SBU";
+    record.Flow.Mode = InverterMode::Battery;
+    record.Flow.Charge = ChargeState::Solar;
+    record.Flow.DecidedSource = LoadSource::BatteryAndSolar;
+    record.Flow.Source = LoadSource::BatteryAndSolar;
+    record.Flow.SourceDecided = true;
+    record.Flow.PriorityWhenDecided = OutputPriority::SBU;
+    record.Flow.Priority = OutputPriority::SBU;
     record.LastReadingStamp = "06/01/26 - 12:00:00 (Refresh = 2 sec.)";
     ComputedValues computed{12.34567, 500, 0, 0.0005, 1234.5, 0};
     DisplayTexts display;
