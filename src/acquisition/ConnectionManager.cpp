@@ -94,6 +94,7 @@ void ConnectionManager::retryIfFailed()
 void ConnectionManager::connect()
 {
     // Connected from the start of the attempt, so that the presence check may send.
+    m_connecting = true;
     m_view.Label1 = "Connecting...";
     m_view.Connect1Caption = "Disconnect";
     m_link.LinkConnected = true;
@@ -104,6 +105,7 @@ void ConnectionManager::connect()
         m_record.PollTime = m_clock.now();
         m_thread->Resume();
         m_display.RefreshDisplay();
+        m_connecting = false;
         m_view.Label1 = "Test Mode";
         m_memo.AddEventLine("Connected in Test Mode.");
         return;
@@ -180,6 +182,7 @@ ConnectionManager::Outcome ConnectionManager::openConfiguredPort()
 
 void ConnectionManager::failed(const std::string& line)
 {
+    m_connecting = false;
     // While a silence goes on, the window keeps showing since when.
     m_view.Label1 = m_silenceReported ? silentSinceText() : "Error";
     if (!line.empty())
@@ -193,6 +196,7 @@ void ConnectionManager::connected()
 {
     // The port as opened: on this system, its device file.
     m_memo.AddEventLine("Connected to " + m_comm.DevicePath() + " port and Inverter.");
+    m_connecting = false;
     m_view.Label1 = "Connected";
     setTimers(true);
     m_record.PollTime = m_clock.now();

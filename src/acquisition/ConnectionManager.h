@@ -96,6 +96,9 @@ public:
     [[nodiscard]] const HidrawDirectory& Hidraw() const { return m_hidraw; }
 
     [[nodiscard]] const ConnectionView& View() const { return m_view; }
+    // A connect is under way: the link is up for the presence check, which has not answered
+    // yet (in test mode: the simulated link is not started yet).
+    [[nodiscard]] bool Connecting() const { return m_connecting; }
     [[nodiscard]] ReadPlot* Thread() const { return m_thread.get(); }
     [[nodiscard]] int ThreadsCreated() const { return m_threadsCreated; }
 
@@ -151,6 +154,7 @@ private:
     HidrawDirectory m_hidraw;
 
     ConnectionView m_view;
+    bool m_connecting = false;
     std::unique_ptr<ReadPlot> m_thread;
     int m_threadsCreated = 0;
 

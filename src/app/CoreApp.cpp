@@ -115,6 +115,7 @@ void CoreApp::Begin()
     m_logs.ComputedList().Republish();
     m_logs.EnergyList().Republish();
     emit snapshotChanged(Snapshot());
+    emit stateUpdated(State());
     if (!std::exchange(m_begun, true)) {
         // The automatic connection of the first showing. A connect that succeeds refreshes
         // the display itself; a failed one leaves it as it is.
@@ -159,6 +160,7 @@ CoreSnapshot CoreApp::Snapshot() const
     snapshot.Panel3 = m_supervisor.Panel3();
     snapshot.LinkConnected = m_link.LinkConnected;
     snapshot.TestMode = m_link.Test;
+    snapshot.Phase = PhaseOf(m_link, m_connection.Connecting());
     snapshot.ReqByWebBox = m_reqByWebBox;
     snapshot.Label46 = m_mail.Label46();
     snapshot.BtnSendMailEnabled = m_mail.BtnSendMailEnabled();
@@ -167,13 +169,23 @@ CoreSnapshot CoreApp::Snapshot() const
     return snapshot;
 }
 
+CoreState CoreApp::State() const
+{
+    return StateOf(m_record, m_computed, PhaseOf(m_link, m_connection.Connecting()));
+}
+
 void CoreApp::PublishSnapshot()
 {
     CoreSnapshot snapshot = Snapshot();
-    if (snapshot == m_published)
-        return;
-    m_published = snapshot;
-    emit snapshotChanged(m_published);
+    if (snapshot != m_published) {
+        m_published = snapshot;
+        emit snapshotChanged(m_published);
+    }
+    CoreState state = State();
+    if (state != m_publishedState) {
+        m_publishedState = std::move(state);
+        emit stateUpdated(m_publishedState);
+    }
 }
 
 void CoreApp::CloseSequence()

@@ -11,6 +11,7 @@
 #include "core/LocaleFormats.h"
 #include "core/MemoNotifier.h"
 #include "face/CoreCommands.h"
+#include "face/CoreState.h"
 #include "inverter/InverterQueries.h"
 #include "inverter/LinkState.h"
 #include "inverter/MeasurementRecord.h"
@@ -59,6 +60,7 @@ struct CoreSnapshot {
     std::string Panel3;
     bool LinkConnected = false;
     bool TestMode = false;
+    LinkPhase Phase = LinkPhase::Disconnected;
     bool ReqByWebBox = false;
     std::array<bool, 4> CommandButtons{true, true, true, true}; // Button5..Button8
     std::string Label46;          // the test mail's progress
@@ -121,8 +123,10 @@ public:
     // stop, the port closes, the logs and the totals are written one last time.
     void CloseSequence();
     [[nodiscard]] CoreSnapshot Snapshot() const;
-    // Hands the snapshot to the window when it changed (checked a few times a second and
-    // after every forwarded action).
+    // The readings, the inverter's states and the link's phase as values.
+    [[nodiscard]] CoreState State() const;
+    // Hands the snapshot to the window and the state to whoever listens, each when it
+    // changed (checked a few times a second and after every forwarded action).
     void PublishSnapshot();
 
     [[nodiscard]] TDati& LiveDati() { return m_live; }
@@ -162,6 +166,7 @@ signals:
     // Any state the window shows may have changed.
     void stateChanged();
     void snapshotChanged(const quorvane::CoreSnapshot& snapshot);
+    void stateUpdated(const quorvane::CoreState& state);
     // Settings the core changed itself (the requested-by-web box's handler, timer A, the web
     // Timer form): the settings dialog's working copy takes them.
     void settingsChanged(const quorvane::SettingsChange& change);
@@ -224,6 +229,7 @@ private:
     bool m_autoReconnectCopy = false; // FAutoReconnect: the setting as last applied
     std::array<bool, 8> m_outputs{};
     CoreSnapshot m_published;
+    CoreState m_publishedState;
     QTimer m_publishTimer;
     bool m_closed = false;
     bool m_begun = false;

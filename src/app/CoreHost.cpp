@@ -14,6 +14,7 @@ CoreHost::CoreHost(CoreApp::Options options, const Clock& clock, SerialOpener& o
     : QObject(parent), m_options(std::move(options)), m_clock(clock), m_opener(opener), m_person(person)
 {
     qRegisterMetaType<quorvane::CoreSnapshot>();
+    qRegisterMetaType<quorvane::CoreState>();
     m_thread.setObjectName("core");
     m_home = new QObject;
     m_home->moveToThread(&m_thread);

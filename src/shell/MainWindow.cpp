@@ -388,10 +388,12 @@ void TForm1::showEvent(QShowEvent* event)
 void TForm1::Close1Click()
 {
     // The tip follows the link's state; while connecting the previous tip stays.
-    if (m_state.Connection.Connect1Caption == "Disconnect" && m_state.Connection.Label1 != "Connecting...")
-        m_trayTip = m_state.TestMode ? "Quorvane running in TEST MODE" : "Quorvane connected and running";
-    else if (m_state.Connection.Connect1Caption == "Connect")
-        m_trayTip = "Quorvane is NOT running";
+    switch (m_state.Phase) {
+    case LinkPhase::TestMode: m_trayTip = "Quorvane running in TEST MODE"; break;
+    case LinkPhase::Connected: m_trayTip = "Quorvane connected and running"; break;
+    case LinkPhase::Disconnected: m_trayTip = "Quorvane is NOT running"; break;
+    case LinkPhase::Connecting: break;
+    }
     if (!TrayAvailable()) {
         // No notification area here: minimise rather than hide, so the program is never left
         // running with neither a window nor an icon.

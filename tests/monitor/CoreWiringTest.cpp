@@ -168,3 +168,76 @@ TEST_F(Reload, TheSettingsFileIsReadAgainAndAppliedWithoutBeingRewritten)
     EXPECT_EQ(core->Snapshot().Labels.ComputedCaptions[0], "Sun today");
     EXPECT_EQ(fileText(), edited);
 }
+
+namespace {
+
+class PublishedState : public testsupport::CoreRig {
+protected:
+    std::string settings() const override { return "MeasTime=0\r\n"; }
+};
+
+} // namespace
+
+// Front ends get the readings as numbers, the inverter's states as values and the link's
+// phase, published once per change.
+TEST_F(PublishedState, HoldsTheReadingsAsNumbersTheStatesAndThePhase)
+{
+    std::vector<CoreState> published;
+    QObject::connect(core.get(), &CoreApp::stateUpdated, [&](const CoreState& state) { published.push_back(state); });
+    EXPECT_EQ(core->State().Phase, LinkPhase::Disconnected);
+    EXPECT_FALSE(core->State().ValuesValid);
+
+    model.SetModeLetter('B');
+    connect();
+    EXPECT_EQ(core->State().Phase, LinkPhase::Connected);
+    EXPECT_EQ(core->Snapshot().Phase, LinkPhase::Connected);
+    clock.advance(std::chrono::seconds(1));
+    const int readingsBefore = core->Record().ValidReadings;
+    cycle();
+    const QDateTime readAt = clock.now();
+    clock.advance(std::chrono::seconds(1)); // the state keeps the reading's time, not the clock's
+
+    const CoreState state = core->State();
+    const struct {
+        int field; // of the main-values reply
+        double CoreState::*value;
+    } readings[] = {
+        {1, &CoreState::AcVoltageV},         {2, &CoreState::AcFrequencyHz},
+        {3, &CoreState::OutputVoltageV},     {4, &CoreState::OutputFrequencyHz},
+        {5, &CoreState::ApparentPowerVA},    {6, &CoreState::ActivePowerW},
+        {7, &CoreState::LoadPercent},        {8, &CoreState::BusVoltageV},
+        {9, &CoreState::BatteryVoltageV},    {10, &CoreState::ChargingCurrentA},
+        {11, &CoreState::BatteryCapacityPercent}, {12, &CoreState::HeatSinkTemperatureC},
+        {13, &CoreState::PvInputCurrentA},   {14, &CoreState::PvInputVoltageV},
+        {15, &CoreState::SccBatteryVoltageV}, {16, &CoreState::DischargeCurrentA},
+    };
+    for (const auto& r : readings)
+        EXPECT_DOUBLE_EQ(state.*r.value, TextToDouble(model.MainField(r.field))) << "field " << r.field;
+    EXPECT_TRUE(state.ValuesValid);
+    EXPECT_EQ(state.Mode, InverterMode::Battery);
+    EXPECT_EQ(state.Source, LoadSource::BatteryAndSolar); // the PV current is above 0
+    EXPECT_EQ(state.Priority, static_cast<OutputPriority>(model.OutputPriority()));
+    EXPECT_DOUBLE_EQ(state.SolarPowerW, TextToDouble(model.MainField(13)) * TextToDouble(model.MainField(9)));
+    EXPECT_EQ(state.Phase, LinkPhase::Connected);
+    EXPECT_EQ(state.LastValidReading, readAt);
+    EXPECT_EQ(state.ValidReadings, readingsBefore + 1);
+
+    core->PublishSnapshot();
+    ASSERT_FALSE(published.empty());
+    EXPECT_EQ(published.back(), state);
+    const size_t publishedCount = published.size();
+    core->PublishSnapshot(); // nothing changed: nothing published
+    EXPECT_EQ(published.size(), publishedCount);
+
+    core->Connection().Connect1Click(); // disconnect
+    EXPECT_EQ(core->State().Phase, LinkPhase::Disconnected);
+    EXPECT_EQ(core->Snapshot().Phase, LinkPhase::Disconnected);
+    core->PublishSnapshot();
+    EXPECT_EQ(published.back().Phase, LinkPhase::Disconnected);
+
+    core->TestClick(true);
+    connect();
+    cycle();
+    EXPECT_EQ(core->State().Phase, LinkPhase::TestMode);
+    EXPECT_EQ(core->State().Mode, InverterMode::Test);
+}
