@@ -174,6 +174,19 @@ namespace {
 class PublishedState : public testsupport::CoreRig {
 protected:
     std::string settings() const override { return "MeasTime=0\r\n"; }
+    SerialOpener& portOpener() override { return phaseNoting; }
+
+    // Opens the in-process inverter and notes the phase the core reports meanwhile.
+    struct PhaseNotingOpener final : SerialOpener {
+        explicit PhaseNotingOpener(PublishedState& rig) : rig(rig) {}
+        OpenedPort open(const std::string& device) override
+        {
+            phasesWhileOpening.push_back(rig.core->State().Phase);
+            return rig.opener.open(device);
+        }
+        PublishedState& rig;
+        std::vector<LinkPhase> phasesWhileOpening;
+    } phaseNoting{*this};
 };
 
 } // namespace
@@ -189,6 +202,7 @@ TEST_F(PublishedState, HoldsTheReadingsAsNumbersTheStatesAndThePhase)
 
     model.SetModeLetter('B');
     connect();
+    EXPECT_EQ(phaseNoting.phasesWhileOpening, std::vector<LinkPhase>{LinkPhase::Connecting});
     EXPECT_EQ(core->State().Phase, LinkPhase::Connected);
     EXPECT_EQ(core->Snapshot().Phase, LinkPhase::Connected);
     clock.advance(std::chrono::seconds(1));
