@@ -74,10 +74,7 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     m_connection.SetHidrawDirectory(HidrawDirectory(m_options.SysfsRoot));
     m_supervisor.RefreshDisplay = [this] { RefreshDisplay(); };
     m_supervisor.SetReqByWebBox = [this](bool ticked) { SetReqByWebBox(ticked); };
-    m_timer.SetHandler([this] {
-        m_supervisor.TimerTimer();
-        emit ticked();
-    });
+    m_timer.SetHandler([this] { m_supervisor.TimerTimer(); });
     m_timer1.SetHandler([this] { m_sampler.Timer1Timer(); });
     m_sampler.AfterFirstMeasurement = [this] { emit firstMeasurement(std::exchange(m_firstMeasurementAwaited, false)); };
     m_timer3.SetHandler([this] { m_sampler.Timer3Timer(); });
@@ -88,6 +85,11 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
         m_publishTimer.setInterval(250);
         connect(&m_publishTimer, &QTimer::timeout, this, &CoreApp::PublishSnapshot);
         m_publishTimer.start();
+        // The core thread's heartbeat, connected or not: a watchdog fed by it sees a core
+        // thread that no longer turns (a read that never ends) whatever the link's state.
+        m_heartbeat.setInterval(1000);
+        connect(&m_heartbeat, &QTimer::timeout, this, &CoreApp::ticked);
+        m_heartbeat.start();
     }
 
     // The settings, with the log interval set as soon as its choice is known.

@@ -175,7 +175,8 @@ signals:
     // only for the first one after a start whose settings connect by themselves (the desktop
     // moves to the tray then).
     void firstMeasurement(bool firstSinceAutomaticStart);
-    // The supervisor's tick has run (about once a second): the core thread is alive.
+    // The core thread's heartbeat, once a second whether connected or not: it is alive and
+    // its event loop turns.
     void ticked();
     // Begin has run: the start-up connection was tried when the settings ask for one.
     // `livePagePort`: where the web server listens, 0 when it does not.
@@ -231,6 +232,7 @@ private:
     CoreSnapshot m_published;
     CoreState m_publishedState;
     QTimer m_publishTimer;
+    QTimer m_heartbeat;
     bool m_closed = false;
     bool m_begun = false;
     bool m_firstMeasurementAwaited = false; // started with the automatic connection, none taken yet

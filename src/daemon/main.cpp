@@ -77,7 +77,7 @@ int main(int argc, char** argv)
         QObject::connect(core, &CoreApp::begun, &application, [&service](int port) {
             service.Ready(port != 0 ? "Running; live page on port " + std::to_string(port) : "Running; no web server");
         }, Qt::QueuedConnection);
-        // The watchdog is kept alive by the core's own tick: a core that hangs stops it.
+        // The watchdog is kept alive by the core thread's heartbeat: a core that hangs stops it.
         QObject::connect(core, &CoreApp::ticked, &application, [&service] { service.Alive(); }, Qt::QueuedConnection);
         QObject::connect(core, &CoreApp::closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
         host.Begin();

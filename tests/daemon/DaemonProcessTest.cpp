@@ -89,10 +89,11 @@ protected:
         writeSettings(settingsPath);
     }
 
-    void writeSettings(const std::string& path) const
+    void writeSettings(const std::string& path, bool autoConnect = true) const
     {
         std::ofstream(path, std::ios::binary)
-            << "[Main]\r\nCOM PORT index=1\r\nAutoSearch=0\r\nAutoConnect=1\r\nMeasTime=0\r\n[Http]\r\nPort=0\r\n"
+            << "[Main]\r\nCOM PORT index=1\r\nAutoSearch=0\r\nAutoConnect=" << (autoConnect ? 1 : 0)
+            << "\r\nMeasTime=0\r\n[Http]\r\nPort=0\r\n"
                "[Ports]\r\nCOM1="
             << pty.DevicePath() << "\r\n";
     }
@@ -180,6 +181,19 @@ TEST_F(Daemon, ReadsItsSettingsAgainOnSighupAndKeepsASecondStartOff)
     EXPECT_TRUE(waitForLine(*daemon, "Settings read again from " + settingsPath + ".")) << output;
 
     daemon->Signal(SIGINT);
+    EXPECT_EQ(daemon->WaitForExit(kPatience), 0) << output;
+}
+
+// Not connected (no cable, or no automatic connection), the core is still alive and says so:
+// otherwise systemd would restart a healthy service every watchdog period.
+TEST_F(Daemon, KeepsTheWatchdogAliveWhileNotConnected)
+{
+    writeSettings(settingsPath, false);
+    auto daemon = start();
+    ASSERT_TRUE(notify.WaitFor("READY=1"));
+    EXPECT_TRUE(notify.WaitFor("WATCHDOG=1"));
+    EXPECT_TRUE(notify.WaitFor("WATCHDOG=1")); // and again, not once only
+    daemon->Signal(SIGTERM);
     EXPECT_EQ(daemon->WaitForExit(kPatience), 0) << output;
 }
 
