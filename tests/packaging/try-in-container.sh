@@ -109,6 +109,27 @@ stamp=$(property WatchdogTimestampMonotonic)
 check "not connected, it keeps the watchdog alive" wait_until 20 pinged_since "$stamp"
 systemctl stop quorvaned.service
 
+# A core that hangs is killed and restarted by the watchdog (shortened to 3 s here). It hangs
+# as a real one could, in a read that never ends: the settings file became a pipe nobody
+# writes to, and a reload made the core read it.
+printf '[Service]\nWatchdogSec=3\n' >/etc/systemd/system/quorvaned.service.d/watchdog.conf
+systemctl daemon-reload
+systemctl start quorvaned.service
+restarts=$(property NRestarts)
+settings=/var/lib/quorvane/quorvane.INI
+mv "$settings" "$settings.saved"
+mkfifo -m 600 "$settings" && chown quorvane: "$settings"
+systemctl reload quorvaned.service
+restarted() { [ "$(property NRestarts)" -gt "$restarts" ]; }
+check "a hung core is restarted by the watchdog" wait_until 30 restarted
+# The new process may be waiting on the pipe in its turn: give it the settings, then the file.
+timeout 10 sh -c "cat '$settings.saved' >'$settings'" || true
+rm -f "$settings" && mv "$settings.saved" "$settings"
+check "after the restart it runs again" wait_until 30 sh -c 'test "$(systemctl show -p ActiveState --value quorvaned.service)" = active'
+systemctl stop quorvaned.service
+rm /etc/systemd/system/quorvaned.service.d/watchdog.conf
+systemctl daemon-reload
+
 check "dpkg -r stops and disables it" \
     sh -c 'systemctl enable --now quorvaned.service && dpkg -r quorvane && test "$(systemctl show -p ActiveState --value quorvaned.service)" = inactive && test ! -e /etc/systemd/system/multi-user.target.wants/quorvaned.service'
 echo "--- journal"
