@@ -108,6 +108,7 @@ void ConnectionManager::connect()
         m_connecting = false;
         m_view.Label1 = "Test Mode";
         m_memo.AddEventLine("Connected in Test Mode.");
+        declareLinkBack(true);
         return;
     }
 
@@ -211,6 +212,7 @@ void ConnectionManager::connected()
     m_thread->Resume();
     m_display.RefreshDisplay();
     m_view.Connect1Caption = "Disconnect";
+    declareLinkBack(true);
 }
 
 void ConnectionManager::replaceThread()
@@ -293,6 +295,26 @@ void ConnectionManager::reportLostPort()
         return;
     m_lossReported = true;
     m_memo.AddEventLine("Connection to " + m_comm.DevicePath() + " lost: the device hung up or went away.");
+    declareLinkLost();
+}
+
+void ConnectionManager::declareLinkLost()
+{
+    if (m_linkLost)
+        return;
+    m_linkLost = true;
+    if (m_eventSink != nullptr)
+        m_eventSink->Report(CoreEventKind::ConnectionLost);
+}
+
+void ConnectionManager::declareLinkBack(bool byConnect)
+{
+    // Readings again after a reconnect: the connect already said the link is back.
+    if (!byConnect && !m_linkLost)
+        return;
+    m_linkLost = false;
+    if (m_eventSink != nullptr)
+        m_eventSink->Report(CoreEventKind::Connected);
 }
 
 QDateTime ConnectionManager::lastAnswer() const
@@ -314,6 +336,7 @@ void ConnectionManager::followSilence(bool progress)
         if (m_silenceReported) {
             m_silenceReported = false;
             m_memo.AddEventLine("Inverter answering again.");
+            declareLinkBack(false);
             if (m_link.LinkConnected)
                 m_view.Label1 = m_link.Test ? "Test Mode" : "Connected";
         }
@@ -324,6 +347,7 @@ void ConnectionManager::followSilence(bool progress)
         m_silenceReported = true;
         m_memo.AddEventLine("Inverter stopped answering: no valid reading since " + m_formats.dateTime(lastAnswer())
                             + ".");
+        declareLinkLost();
     }
     if (m_silenceReported)
         m_view.Label1 = silentSinceText();

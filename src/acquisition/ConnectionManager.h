@@ -3,6 +3,7 @@
 #include "acquisition/AcquisitionSteps.h"
 #include "acquisition/CyclePacer.h"
 #include "acquisition/DataRead.h"
+#include "core/CoreEventSink.h"
 #include "inverter/HidrawDirectory.h"
 
 #include <QDateTime>
@@ -94,6 +95,8 @@ public:
     // Where the search looks for raw HID devices (a fake sysfs tree in tests).
     void SetHidrawDirectory(HidrawDirectory directory) { m_hidraw = std::move(directory); }
     [[nodiscard]] const HidrawDirectory& Hidraw() const { return m_hidraw; }
+    // Told when the link is lost and when it is back; null: nobody.
+    void SetEventSink(CoreEventSink* sink) { m_eventSink = sink; }
 
     [[nodiscard]] const ConnectionView& View() const { return m_view; }
     // A connect is under way: the link is up for the presence check, which has not answered
@@ -129,6 +132,10 @@ private:
     // request (no cycle ran, so there was nothing to answer).
     std::optional<bool> progressThisTick();
     void reportLostPort();
+    // The port's loss or the inverter's silence, whichever is said first: one event per outage.
+    void declareLinkLost();
+    // A connect succeeded, or the inverter answers again: the outage (if any) is over.
+    void declareLinkBack(bool byConnect);
     void followSilence(bool progress);
     // The last valid reading, or the connect when none came since the program started.
     [[nodiscard]] QDateTime lastAnswer() const;
@@ -162,6 +169,8 @@ private:
     bool m_silenceReported = false; // said in the memo; ends with the next reading
     bool m_lossReported = false;   // the lost port was said in the memo
     QDateTime m_connectedAt;       // the presence check answered: the answer before any reading
+    bool m_linkLost = false;       // ConnectionLost was reported and nothing brought the link back yet
+    CoreEventSink* m_eventSink = nullptr;
 };
 
 } // namespace quorvane

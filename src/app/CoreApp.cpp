@@ -74,6 +74,9 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     m_connection.SetHidrawDirectory(HidrawDirectory(m_options.SysfsRoot));
     m_supervisor.RefreshDisplay = [this] { RefreshDisplay(); };
     m_supervisor.SetReqByWebBox = [this](bool ticked) { SetReqByWebBox(ticked); };
+    m_connection.SetEventSink(this);
+    m_events.SetEventSink(this);
+    m_dayChange.SetEventSink(this);
     m_timer.SetHandler([this] { m_supervisor.TimerTimer(); });
     m_timer1.SetHandler([this] { m_sampler.Timer1Timer(); });
     m_sampler.AfterFirstMeasurement = [this] { emit firstMeasurement(std::exchange(m_firstMeasurementAwaited, false)); };
@@ -169,6 +172,11 @@ CoreSnapshot CoreApp::Snapshot() const
     snapshot.CommandButtons = {m_requests.Button5Enabled, m_requests.Button6Enabled, m_requests.Button7Enabled,
                                m_requests.Button8Enabled};
     return snapshot;
+}
+
+void CoreApp::Report(CoreEventKind kind)
+{
+    emit eventOccurred(CoreEvent{kind, m_clock.now()});
 }
 
 CoreState CoreApp::State() const

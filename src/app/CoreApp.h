@@ -11,6 +11,7 @@
 #include "core/LocaleFormats.h"
 #include "core/MemoNotifier.h"
 #include "face/CoreCommands.h"
+#include "face/CoreEvent.h"
 #include "face/CoreState.h"
 #include "inverter/InverterQueries.h"
 #include "inverter/LinkState.h"
@@ -74,7 +75,7 @@ struct CoreSnapshot {
 //
 // Thread ownership: the object and everything it owns live on the core thread, except the
 // threads it owns (acquisition, mail, web server I/O), which reach it only as their headers say.
-class CoreApp final : public QObject, private WebCore {
+class CoreApp final : public QObject, private WebCore, private CoreEventSink {
     Q_OBJECT
 public:
     struct Options {
@@ -167,6 +168,9 @@ signals:
     void stateChanged();
     void snapshotChanged(const quorvane::CoreSnapshot& snapshot);
     void stateUpdated(const quorvane::CoreState& state);
+    // An event the moment the core recognises it (line fault and return, switch to battery and
+    // back, link lost and connected, day change), after its memo line, with the clock's time.
+    void eventOccurred(const quorvane::CoreEvent& event);
     // Settings the core changed itself (the requested-by-web box's handler, timer A, the web
     // Timer form): the settings dialog's working copy takes them.
     void settingsChanged(const quorvane::SettingsChange& change);
@@ -190,6 +194,8 @@ private:
     bool ApplyTimerForm(const TimerFormPost& post) override;
     void ApplyOutputs(const std::array<bool, 8>& requested) override;
     [[nodiscard]] std::vector<std::string> MemoLines() const override { return m_memo.Lines(); }
+    // CoreEventSink: the parts below report here; the event gets its time and is published.
+    void Report(CoreEventKind kind) override;
 
     void saveSettings();
 

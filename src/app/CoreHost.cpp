@@ -15,6 +15,7 @@ CoreHost::CoreHost(CoreApp::Options options, const Clock& clock, SerialOpener& o
 {
     qRegisterMetaType<quorvane::CoreSnapshot>();
     qRegisterMetaType<quorvane::CoreState>();
+    qRegisterMetaType<quorvane::CoreEvent>();
     m_thread.setObjectName("core");
     m_home = new QObject;
     m_home->moveToThread(&m_thread);

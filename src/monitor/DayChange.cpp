@@ -62,6 +62,8 @@ void DayChange::Run(const QDateTime& dayReference, const QDateTime& now)
     // The reading clock starts the new day: no step spans the day change.
     m_record.PollTime = now;
     m_record.PrevPollTime = m_record.PollTime;
+    if (m_eventSink != nullptr)
+        m_eventSink->Report(CoreEventKind::DayChanged);
 }
 
 } // namespace quorvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/CoreEventSink.h"
+
 #include <QDateTime>
 
 namespace quorvane {
@@ -24,6 +26,8 @@ public:
 
     // `dayReference`: a moment of the day that ended; `now`: the tick's moment.
     void Run(const QDateTime& dayReference, const QDateTime& now);
+    // Told of each day change once its files, mails and resets are done; null: nobody.
+    void SetEventSink(CoreEventSink* sink) { m_eventSink = sink; }
 
 private:
     const TDati& m_settings;
@@ -34,6 +38,7 @@ private:
     MeasurementRecord& m_record;
     MailOutbox& m_mail;
     const LocaleFormats& m_formats;
+    CoreEventSink* m_eventSink = nullptr;
 };
 
 } // namespace quorvane

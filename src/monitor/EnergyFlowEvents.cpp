@@ -31,6 +31,8 @@ void EnergyFlowEvents::ReportEnergyFlowEvents(const std::string& now)
         if (m_settings.Out[kMailOnSwitch])
             m_mail.SendMail(text, false, "");
         m_memo.AddEventLine(text);
+        if (m_eventSink != nullptr)
+            m_eventSink->Report(m_record.SwitchEvent == 1 ? CoreEventKind::SwitchedToBattery : CoreEventKind::SwitchedToLine);
         m_record.SwitchEvent = 0;
     }
 
@@ -41,6 +43,8 @@ void EnergyFlowEvents::ReportEnergyFlowEvents(const std::string& now)
             m_mail.SendMail("Line fault: " + now, false, "");
         m_pages.SetEnergyFlow("#FF0000", "Energy flow -- **WARNING** Line down --");
         m_lineFaultActive = true;
+        if (m_eventSink != nullptr)
+            m_eventSink->Report(CoreEventKind::LineFault);
     } else if (m_record.LineTransition >= -threshold) {
         m_memo.AddEventLine("Line restored: " + now);
         if (m_settings.Out[kMailOnLine])
@@ -49,6 +53,8 @@ void EnergyFlowEvents::ReportEnergyFlowEvents(const std::string& now)
         m_record.LineTransition = 0;
         m_record.LastAbsenceCount = 0;
         m_lineFaultActive = false;
+        if (m_eventSink != nullptr)
+            m_eventSink->Report(CoreEventKind::LineRestored);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/CoreEventSink.h"
+
 #include <string>
 
 namespace quorvane {
@@ -23,6 +25,8 @@ public:
     void ReportEnergyFlowEvents(const std::string& now);
 
     [[nodiscard]] bool LineFaultActive() const { return m_lineFaultActive; }
+    // Told of each event as it is reported; null: nobody.
+    void SetEventSink(CoreEventSink* sink) { m_eventSink = sink; }
 
 private:
     MeasurementRecord& m_record;
@@ -31,6 +35,7 @@ private:
     MailOutbox& m_mail;
     WebPages& m_pages;
     bool m_lineFaultActive = false;
+    CoreEventSink* m_eventSink = nullptr;
 };
 
 } // namespace quorvane

@@ -255,3 +255,94 @@ TEST_F(PublishedState, HoldsTheReadingsAsNumbersTheStatesAndThePhase)
     EXPECT_EQ(core->State().Phase, LinkPhase::TestMode);
     EXPECT_EQ(core->State().Mode, InverterMode::Test);
 }
+
+namespace quorvane {
+
+// Failures name the events rather than dump their bytes.
+void PrintTo(const CoreEvent& event, std::ostream* out)
+{
+    *out << EventName(event.Kind) << " at " << event.Time.toString(Qt::ISODateWithMs).toStdString();
+}
+
+} // namespace quorvane
+
+namespace {
+
+// The core's events as values, each followed from the inverter's side.
+class Events : public testsupport::CoreRig {
+protected:
+    std::string settings() const override { return "MeasTime=0\r\n"; }
+    QDateTime start() const override { return QDateTime(QDate(2026, 6, 1), QTime(23, 58, 0)); }
+
+    void SetUp() override
+    {
+        CoreRig::SetUp();
+        QObject::connect(core.get(), &CoreApp::eventOccurred, core.get(),
+                         [this](const CoreEvent& event) { seen.push_back(event); }, Qt::DirectConnection);
+    }
+    // Seconds pass until the next event; it is expected to be `kind`, at the clock's time then.
+    void expectNext(CoreEventKind kind, int limitSeconds)
+    {
+        const size_t before = seen.size();
+        for (int s = 0; s < limitSeconds && seen.size() == before; ++s)
+            second();
+        expected.push_back({kind, clock.now()});
+        ASSERT_GT(seen.size(), before) << EventName(kind) << " never came";
+    }
+
+    std::vector<CoreEvent> seen;
+    std::vector<CoreEvent> expected;
+};
+
+} // namespace
+
+TEST_F(Events, EachIsPublishedOnceInOrderWithTheClocksTime)
+{
+    connect();
+    expected.push_back({CoreEventKind::Connected, clock.now()});
+    second();
+
+    model.SetLinePresent(false);
+    expectNext(CoreEventKind::LineFault, 10);
+    model.SetLinePresent(true);
+    expectNext(CoreEventKind::LineRestored, 10);
+    model.SetModeLetter('B');
+    expectNext(CoreEventKind::SwitchedToBattery, 5);
+    model.SetModeLetter('L');
+    expectNext(CoreEventKind::SwitchedToLine, 5);
+
+    // The port goes away; the silence that follows is the same outage, not a second one.
+    model.InjectFault({.kind = sim::Fault::Unplug});
+    expectNext(CoreEventKind::ConnectionLost, 5);
+    for (int s = 0; s < 20 && !memoHas("Inverter stopped answering"); ++s)
+        second();
+    ASSERT_TRUE(memoHas("Inverter stopped answering"));
+    ASSERT_EQ(clock.now().date(), QDate(2026, 6, 1)); // the memo is still the day's
+    expectNext(CoreEventKind::DayChanged, 120);
+    EXPECT_EQ(clock.now(), QDateTime(QDate(2026, 6, 2), QTime(0, 0, 0)));
+
+    model.PlugIn();
+    core->Connection().Connect1Click(); // disconnect
+    connect();
+    expected.push_back({CoreEventKind::Connected, clock.now()});
+    for (int s = 0; s < 3; ++s)
+        second();
+
+    EXPECT_EQ(seen, expected);
+}
+
+// An inverter that falls silent and answers again on the same link, without a reconnect.
+TEST_F(Events, ASilenceEndsWithConnectedWhenTheInverterAnswersAgain)
+{
+    connect();
+    expected.push_back({CoreEventKind::Connected, clock.now()});
+    second();
+    model.InjectFault({.kind = sim::Fault::NoAnswer, .times = -1});
+    expectNext(CoreEventKind::ConnectionLost, 2 * ConnectionManager::kStalledTicksBeforeReconnect);
+    model.ClearFaults();
+    expectNext(CoreEventKind::Connected, 5);
+    ASSERT_TRUE(memoHas("Inverter answering again."));
+    for (int s = 0; s < 3; ++s)
+        second();
+    EXPECT_EQ(seen, expected);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+namespace quorvane {
+
+// The moments the core recognises as events, beside the memo lines and mails that word them.
+enum class CoreEventKind {
+    LineFault,         // the line has been away for the absence threshold
+    LineRestored,      // the line is back
+    SwitchedToBattery, // the inverter went from line (bypass) to battery
+    SwitchedToLine,    // and back
+    ConnectionLost,    // the port went away or the inverter stopped answering, once until it is back
+    Connected,         // a connect succeeded (by hand, at start, by the automatic reconnect),
+                       // or the inverter answers again after ConnectionLost without one
+    DayChanged,        // the supervisor tick closed the day that ended
+};
+
+// Told of each event the moment a lower layer recognises it; the composition root stamps the
+// time and publishes it. The parts that report keep working without one (a null sink).
+// Thread ownership: called on the core thread only.
+class CoreEventSink {
+public:
+    virtual ~CoreEventSink() = default;
+    virtual void Report(CoreEventKind kind) = 0;
+};
+
+} // namespace quorvane
