@@ -64,22 +64,20 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     , m_events(m_record, m_live, m_memo, m_outbox, m_pages)
     , m_dayChange(m_live, m_logs, m_computed, m_display, m_memo, m_record, m_outbox, m_formats)
     , m_progress(clock, m_logs, m_memo)
-    , m_supervisor(clock, m_formats, m_live, m_requests, m_connection, m_memo, m_dayChange, m_events, m_progress)
+    , m_supervisor(clock, m_formats, m_live, m_requests, m_connection, m_memo, m_dayChange, m_events, m_progress,
+                   *this)
     , m_sampler(clock, m_formats, m_live, m_display, m_logs, m_progress, m_timer1, m_timer3,
-                m_supervisor.DayReference())
+                m_supervisor.DayReference(), *this)
     , m_dispatcher(*this, m_pages, clock, m_formats, this)
     , m_server([this](const HttpRequest& request, HttpRespond respond) { m_dispatcher.Handle(request, std::move(respond)); },
                m_options.HttpThreads)
 {
     m_connection.SetHidrawDirectory(HidrawDirectory(m_options.SysfsRoot));
-    m_supervisor.RefreshDisplay = [this] { RefreshDisplay(); };
-    m_supervisor.SetReqByWebBox = [this](bool ticked) { SetReqByWebBox(ticked); };
     m_connection.SetEventSink(this);
     m_events.SetEventSink(this);
     m_dayChange.SetEventSink(this);
     m_timer.SetHandler([this] { m_supervisor.TimerTimer(); });
     m_timer1.SetHandler([this] { m_sampler.Timer1Timer(); });
-    m_sampler.AfterFirstMeasurement = [this] { emit firstMeasurement(std::exchange(m_firstMeasurementAwaited, false)); };
     m_timer3.SetHandler([this] { m_sampler.Timer3Timer(); });
 
     connect(this, &CoreApp::stateChanged, this, &CoreApp::PublishSnapshot, Qt::QueuedConnection);
@@ -129,6 +127,11 @@ void CoreApp::Begin()
             m_connection.Connect1Click();
     }
     emit begun(LivePagePort());
+}
+
+void CoreApp::FirstMeasurementTaken()
+{
+    emit firstMeasurement(std::exchange(m_firstMeasurementAwaited, false));
 }
 
 void CoreApp::ReloadSettings()

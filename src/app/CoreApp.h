@@ -75,7 +75,11 @@ struct CoreSnapshot {
 //
 // Thread ownership: the object and everything it owns live on the core thread, except the
 // threads it owns (acquisition, mail, web server I/O), which reach it only as their headers say.
-class CoreApp final : public QObject, private WebCore, private CoreEventSink {
+class CoreApp final : public QObject,
+                      private WebCore,
+                      private CoreEventSink,
+                      private SupervisorHost,
+                      private FirstMeasurementListener {
     Q_OBJECT
 public:
     struct Options {
@@ -114,7 +118,7 @@ public:
     void ReqByWebClick(bool ticked);
     void TestClick(bool ticked);
     // Sets the requested-by-web box; its click handler runs when the state changes.
-    void SetReqByWebBox(bool ticked);
+    void SetReqByWebBox(bool ticked) override;
     // The settings dialog's OK or Apply: `edited` becomes the applied settings, is applied and
     // saved.
     void ApplyEditedSettings(const TDati& edited);
@@ -187,6 +191,8 @@ signals:
     void begun(int livePagePort);
 
 private:
+    // FirstMeasurementListener
+    void FirstMeasurementTaken() override;
     // WebCore: requests handed to the core thread.
     void LogWebRequest(const std::string& address, const std::string& stamp, std::int64_t count) override;
     void AddEventLine(const std::string& message) override { m_memo.AddEventLine(message); }

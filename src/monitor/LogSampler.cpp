@@ -12,9 +12,9 @@ namespace quorvane {
 
 LogSampler::LogSampler(const Clock& clock, const LocaleFormats& formats, const TDati& settings,
                        const DisplayTexts& display, LogBook& logs, ProgressSaver& progress, CoreTimer& timer1,
-                       CoreTimer& timer3, const QDateTime& dayReference)
+                       CoreTimer& timer3, const QDateTime& dayReference, FirstMeasurementListener& listener)
     : m_clock(clock), m_formats(formats), m_settings(settings), m_display(display), m_logs(logs),
-      m_progress(progress), m_timer1(timer1), m_timer3(timer3), m_dayReference(dayReference)
+      m_progress(progress), m_timer1(timer1), m_timer3(timer3), m_dayReference(dayReference), m_listener(listener)
 {
 }
 
@@ -49,8 +49,7 @@ void LogSampler::Timer1Timer()
     if (!m_timer3.Enabled()) {
         SampleLogRow();
         m_timer3.SetEnabled(true);
-        if (AfterFirstMeasurement)
-            AfterFirstMeasurement();
+        m_listener.FirstMeasurementTaken();
     }
     if (running)
         m_timer1.SetEnabled(true);

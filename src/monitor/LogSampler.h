@@ -2,8 +2,6 @@
 
 #include <QDateTime>
 
-#include <functional>
-
 namespace quorvane {
 
 class Clock;
@@ -13,6 +11,14 @@ class LogBook;
 class ProgressSaver;
 struct DisplayTexts;
 struct TDati;
+
+// Told when the first measurement of a connection has been taken (the desktop moves to the
+// tray then).
+class FirstMeasurementListener {
+public:
+    virtual ~FirstMeasurementListener() = default;
+    virtual void FirstMeasurementTaken() = 0;
+};
 
 // Samples what the window shows into the day's two lists, one row each, at the log interval,
 // and puts each row on disk at once while its log is enabled, with the day's energies and the
@@ -24,7 +30,7 @@ public:
     // belong to until the day change closes it, also for a row sampled just after midnight.
     LogSampler(const Clock& clock, const LocaleFormats& formats, const TDati& settings, const DisplayTexts& display,
                LogBook& logs, ProgressSaver& progress, CoreTimer& timer1, CoreTimer& timer3,
-               const QDateTime& dayReference);
+               const QDateTime& dayReference, FirstMeasurementListener& listener);
 
     // One row into each day list, unless the values are read only on web request.
     QDateTime SampleLogRow();
@@ -33,9 +39,6 @@ public:
     void Timer1Timer();
     // The log timer: a row while the basic log is enabled.
     void Timer3Timer();
-
-    // Run after the first measurement of a connection (the desktop moves to the tray then).
-    std::function<void()> AfterFirstMeasurement;
 
 private:
     const Clock& m_clock;
@@ -47,6 +50,7 @@ private:
     CoreTimer& m_timer1;
     CoreTimer& m_timer3;
     const QDateTime& m_dayReference;
+    FirstMeasurementListener& m_listener;
 };
 
 } // namespace quorvane

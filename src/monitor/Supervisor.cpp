@@ -21,7 +21,7 @@ constexpr size_t kTimerB = 1;
 
 Supervisor::Supervisor(const Clock& clock, const LocaleFormats& formats, TDati& settings, OutputRequests& requests,
                        ConnectionManager& connection, EventMemo& memo, DayChange& dayChange, EnergyFlowEvents& events,
-                       ProgressSaver& progress)
+                       ProgressSaver& progress, SupervisorHost& host)
     : m_clock(clock)
     , m_formats(formats)
     , m_settings(settings)
@@ -31,6 +31,7 @@ Supervisor::Supervisor(const Clock& clock, const LocaleFormats& formats, TDati& 
     , m_dayChange(dayChange)
     , m_events(events)
     , m_progress(progress)
+    , m_host(host)
 {
     // The first tick compares with the moment the program started.
     const QDateTime now = clock.now();
@@ -60,8 +61,7 @@ void Supervisor::TimerTimer()
     }
 
     // 3.-4. Display refresh, watchdog.
-    if (RefreshDisplay)
-        RefreshDisplay();
+    m_host.RefreshDisplay();
     m_connection.Watchdog();
 
     // 5.-6. Timers A and B; C and D never fire.
@@ -97,14 +97,12 @@ void Supervisor::runTimers()
 {
     if (m_settings.TimerEnabled[kTimerA]) {
         if (firesOnce(AOn, m_settings.TimeOn[kTimerA].time())) {
-            if (SetReqByWebBox)
-                SetReqByWebBox(true);
+            m_host.SetReqByWebBox(true);
             m_settings.ReqByWeb = true;
             m_memo.AddEventLine(" Timer ON ");
         }
         if (firesOnce(AOff, m_settings.TimeOff[kTimerA].time())) {
-            if (SetReqByWebBox)
-                SetReqByWebBox(false);
+            m_host.SetReqByWebBox(false);
             m_settings.ReqByWeb = false;
             m_memo.AddEventLine(" Timer OFF ");
         }

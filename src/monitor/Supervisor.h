@@ -3,7 +3,6 @@
 #include <QDateTime>
 
 #include <array>
-#include <functional>
 #include <string>
 
 namespace quorvane {
@@ -18,6 +17,15 @@ class ProgressSaver;
 struct OutputRequests;
 struct TDati;
 
+// What the tick asks of the program around it.
+class SupervisorHost {
+public:
+    virtual ~SupervisorHost() = default;
+    virtual void RefreshDisplay() = 0;
+    // Ticks or clears the requested-by-web box (its click handler runs on a change).
+    virtual void SetReqByWebBox(bool ticked) = 0;
+};
+
 // The one-second supervisor tick: the system's clock. It refreshes the display, watches the
 // acquisition thread, fires the daily timers A and B, runs the day change at midnight and has
 // the energy-flow events reported.
@@ -28,7 +36,7 @@ public:
 
     Supervisor(const Clock& clock, const LocaleFormats& formats, TDati& settings, OutputRequests& requests,
                ConnectionManager& connection, EventMemo& memo, DayChange& dayChange, EnergyFlowEvents& events,
-               ProgressSaver& progress);
+               ProgressSaver& progress, SupervisorHost& host);
 
     // The tick's nine steps, in order, and the save of the day's progress once a minute.
     void TimerTimer();
@@ -38,10 +46,6 @@ public:
     // 00:00:00, and every time passed while the tick was stopped fires on its first tick.
     // A time in the hour skipped when clocks go forward fires on the first tick after it.
     [[nodiscard]] static bool Fires(const QTime& switchTime, const QTime& previousTick, const QTime& tick);
-
-    std::function<void()> RefreshDisplay;
-    // Ticks or clears the requested-by-web box (its click handler runs on a change).
-    std::function<void(bool)> SetReqByWebBox;
 
     [[nodiscard]] const QDateTime& DayReference() const { return m_dayReference; }
     [[nodiscard]] const std::string& Panel3() const { return m_panel3; }
@@ -69,6 +73,7 @@ private:
     DayChange& m_dayChange;
     EnergyFlowEvents& m_events;
     ProgressSaver& m_progress;
+    SupervisorHost& m_host;
 
     QDateTime m_tickTime;
     QTime m_tickClock;

@@ -228,8 +228,8 @@ TEST_F(OpenSettings, RequestedByWebFromTheWindowOrTimerAShowsInTheOpenDialog)
         bool ticked;
     } cases[] = {
         {"the window's box ticked", [this] { windowReqByWeb()->click(); }, true},
-        {"timer A's OFF", [this] { host->Post([](CoreApp& core) { core.Tick().SetReqByWebBox(false); }); }, false},
-        {"timer A's ON", [this] { host->Post([](CoreApp& core) { core.Tick().SetReqByWebBox(true); }); }, true},
+        {"timer A's OFF", [this] { host->Post([](CoreApp& core) { core.SetReqByWebBox(false); }); }, false},
+        {"timer A's ON", [this] { host->Post([](CoreApp& core) { core.SetReqByWebBox(true); }); }, true},
         {"the window's box cleared", [this] { windowReqByWeb()->click(); }, false},
     };
     auto* box = control<QCheckBox>("ReqByWeb");
