@@ -155,7 +155,6 @@ void CoreApp::SetOutputPriority(OutputPriority priority)
         m_requests.Button7Click();
         break;
     }
-    emit stateChanged();
 }
 
 CoreSnapshot CoreApp::Snapshot() const
@@ -166,7 +165,6 @@ CoreSnapshot CoreApp::Snapshot() const
     snapshot.Connection = m_connection.View();
     snapshot.Label51 = m_queries.Label51();
     snapshot.Panel3 = m_supervisor.Panel3();
-    snapshot.LinkConnected = m_link.LinkConnected;
     snapshot.TestMode = m_link.Test;
     snapshot.Phase = PhaseOf(m_link, m_connection.Connecting());
     snapshot.ReqByWebBox = m_reqByWebBox;

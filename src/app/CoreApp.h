@@ -59,7 +59,6 @@ struct CoreSnapshot {
     ConnectionView Connection;
     std::string Label51;
     std::string Panel3;
-    bool LinkConnected = false;
     bool TestMode = false;
     LinkPhase Phase = LinkPhase::Disconnected;
     bool ReqByWebBox = false;
