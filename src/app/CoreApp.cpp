@@ -1,5 +1,7 @@
 #include "app/CoreApp.h"
 
+#include "app/CoreParts.h"
+
 #include "core/Clock.h"
 #include "core/UserNotifier.h"
 #include "monitor/DisplayRefresh.h"
@@ -82,6 +84,22 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
 
     connect(this, &CoreApp::stateChanged, this, &CoreApp::PublishSnapshot, Qt::QueuedConnection);
     connect(&m_mail, &MailSender::progressChanged, this, &CoreApp::PublishSnapshot, Qt::QueuedConnection);
+    // The memo and the log lists reach the front ends through the core's own signals.
+    connect(&m_memo, &EventMemo::linesAppended, this, &CoreApp::memoLinesAppended);
+    connect(&m_memo, &EventMemo::lineRemoved, this, &CoreApp::memoLineRemoved);
+    connect(&m_memo, &EventMemo::reset, this, &CoreApp::memoReset);
+    const std::array<std::pair<LogList*, LogListKind>, 3> lists = {{{&m_logs.BasicList(), LogListKind::Variables},
+                                                                   {&m_logs.ComputedList(), LogListKind::Computed},
+                                                                   {&m_logs.EnergyList(), LogListKind::Energy}}};
+    for (const auto& [list, kind] : lists) {
+        connect(list, &LogList::rowsAppended, this,
+                [this, kind](qsizetype first, const QStringList& rows) { emit logRowsAppended(kind, first, rows); });
+        connect(list, &LogList::reset, this, [this, kind](const QStringList& rows) { emit logReset(kind, rows); });
+        connect(list, &LogList::labelsChanged, this,
+                [this, kind](const QString& caption, const QString& linesText, const QStringList& columns) {
+                    emit logLabelsChanged(kind, caption, linesText, columns);
+                });
+    }
     if (m_options.Timers == CoreTimer::Drive::EventLoop) {
         m_publishTimer.setInterval(250);
         connect(&m_publishTimer, &QTimer::timeout, this, &CoreApp::PublishSnapshot);
@@ -109,6 +127,51 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
 CoreApp::~CoreApp()
 {
     m_server.Stop();
+}
+
+CoreParts CoreApp::ForTests()
+{
+    return CoreParts(*this);
+}
+
+void CoreApp::ToggleConnection()
+{
+    m_connection.Connect1Click();
+}
+
+void CoreApp::CheckConnection()
+{
+    m_connection.Button1Click();
+}
+
+void CoreApp::RequestStatus()
+{
+    m_requests.Button8Click();
+}
+
+void CoreApp::ClearMemo()
+{
+    m_memo.ClearAfterConfirmation(m_person);
+}
+
+void CoreApp::SetShowAllErrors(bool show)
+{
+    m_link.ShowAllErrors = show;
+}
+
+void CoreApp::SendTestMail()
+{
+    m_mail.SendTestMail(m_logs.Tree().ComputedLogPath());
+}
+
+void CoreApp::NoteEvent(const std::string& line)
+{
+    m_memo.AddEventLine(line);
+}
+
+std::vector<HidrawDevice> CoreApp::HidDevices() const
+{
+    return m_connection.Hidraw().List();
 }
 
 void CoreApp::Begin()

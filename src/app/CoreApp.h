@@ -40,6 +40,7 @@
 namespace quorvane {
 
 class Clock;
+class CoreParts;
 class SerialOpener;
 class UserNotifier;
 
@@ -51,6 +52,9 @@ struct WindowLabels {
     std::string GroupBox2; // "Computed values ( [A] and [B] from ... )"
     bool operator==(const WindowLabels&) const = default;
 };
+
+// The log lists a front end may show, each in its own window.
+enum class LogListKind { Variables, Computed, Energy };
 
 // What the window shows, as one value the core hands to the GUI thread.
 struct CoreSnapshot {
@@ -80,6 +84,8 @@ class CoreApp final : public QObject,
                       private SupervisorHost,
                       private FirstMeasurementListener {
     Q_OBJECT
+    friend class CoreParts;
+
 public:
     struct Options {
         std::string SettingsPath;          // the executable's path with ".INI"
@@ -133,34 +139,21 @@ public:
     // changed (checked a few times a second and after every forwarded action).
     void PublishSnapshot();
 
-    [[nodiscard]] TDati& LiveDati() { return m_live; }
-    [[nodiscard]] EventMemo& Memo() { return m_memo; }
-    [[nodiscard]] UserNotifier& Person() { return m_person; }
-    [[nodiscard]] MeasurementRecord& Record() { return m_record; }
-    [[nodiscard]] ComputedValues& Computed() { return m_computed; }
-    [[nodiscard]] const DisplayTexts& Display() const { return m_display; }
-    [[nodiscard]] const WindowLabels& Labels() const { return m_labels; }
-    [[nodiscard]] LinkState& Link() { return m_link; }
-    [[nodiscard]] OutputRequests& Requests() { return m_requests; }
-    [[nodiscard]] ConnectionManager& Connection() { return m_connection; }
-    [[nodiscard]] InverterQueries& Queries() { return m_queries; }
-    [[nodiscard]] LogBook& Logs() { return m_logs; }
-    [[nodiscard]] MailSender& Mail() { return m_mail; }
-    [[nodiscard]] WebPages& Pages() { return m_pages; }
-    [[nodiscard]] Supervisor& Tick() { return m_supervisor; }
-    [[nodiscard]] LogSampler& Sampler() { return m_sampler; }
-    [[nodiscard]] EnergyFlowEvents& FlowEvents() { return m_events; }
-    [[nodiscard]] CycleSteps& Steps() { return m_steps; }
-    [[nodiscard]] OutputRequests& RequestState() { return m_requests; }
-    [[nodiscard]] HttpServer& WebServer() { return m_server; }
-    [[nodiscard]] CoreTimer& Timer() { return m_timer; }
-    [[nodiscard]] CoreTimer& Timer1() { return m_timer1; }
-    [[nodiscard]] CoreTimer& Timer3() { return m_timer3; }
-    [[nodiscard]] CoreTimer& TimerConnect() { return m_timerConnect; }
-    [[nodiscard]] bool ReqByWebBox() const { return m_reqByWebBox; }
-    [[nodiscard]] bool FAutoReconnect() const { return m_autoReconnectCopy; }
-    [[nodiscard]] const std::array<bool, 8>& Outputs() const { return m_outputs; }
-    [[nodiscard]] const std::string& RefreshNote() const { return m_steps.RefreshNote; }
+    // The commands behind the front ends' buttons, run on the core thread.
+    void ToggleConnection();   // "Connect" / "Disconnect", whichever the link offers
+    void CheckConnection();    // "Check"
+    void RequestStatus();      // "Status"
+    void ClearMemo();          // "Clear>>", once the person confirms
+    void SetShowAllErrors(bool show);
+    void SendTestMail();
+    void NoteEvent(const std::string& line);
+    // The settings as applied, a copy for a front end's editor.
+    [[nodiscard]] TDati Settings() const { return m_live; }
+    [[nodiscard]] std::vector<HidrawDevice> HidDevices() const;
+
+    // The parts of the core, for tests that set them up or look inside. Front ends never use
+    // it: they command through CoreCommands and see what the core publishes.
+    [[nodiscard]] CoreParts ForTests();
     [[nodiscard]] const std::string& SettingsPath() const { return m_options.SettingsPath; }
     // Where the web server listens, 0 when it does not. Read it on the core thread, or once
     // the core is handed over as ready and before any command is posted.
@@ -188,6 +181,18 @@ signals:
     // Begin has run: the start-up connection was tried when the settings ask for one.
     // `livePagePort`: where the web server listens, 0 when it does not.
     void begun(int livePagePort);
+
+    // The event memo as it grows, for a front end that shows or follows it: lines appended
+    // from index `firstIndex`, a line removed (the oldest, when the memo is full), or all lines
+    // anew (at the first Begin and after "Clear>>").
+    void memoLinesAppended(qsizetype firstIndex, const QStringList& lines);
+    void memoLineRemoved(qsizetype index);
+    void memoReset(const QStringList& lines);
+    // The three log lists (variables, computed, energy) as they grow, for their windows.
+    void logRowsAppended(quorvane::LogListKind list, qsizetype firstIndex, const QStringList& rows);
+    void logReset(quorvane::LogListKind list, const QStringList& rows);
+    void logLabelsChanged(quorvane::LogListKind list, const QString& caption, const QString& linesText,
+                          const QStringList& columnNames);
 
 private:
     // FirstMeasurementListener
@@ -252,3 +257,4 @@ private:
 } // namespace quorvane
 
 Q_DECLARE_METATYPE(quorvane::CoreSnapshot)
+Q_DECLARE_METATYPE(quorvane::LogListKind)

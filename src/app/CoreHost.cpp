@@ -16,6 +16,7 @@ CoreHost::CoreHost(CoreApp::Options options, const Clock& clock, SerialOpener& o
     qRegisterMetaType<quorvane::CoreSnapshot>();
     qRegisterMetaType<quorvane::CoreState>();
     qRegisterMetaType<quorvane::CoreEvent>();
+    qRegisterMetaType<quorvane::LogListKind>();
     m_thread.setObjectName("core");
     m_home = new QObject;
     m_home->moveToThread(&m_thread);
@@ -100,17 +101,17 @@ void CoreHost::Begin()
 
 void CoreHost::ToggleConnection()
 {
-    Post([](CoreApp& core) { core.Connection().Connect1Click(); });
+    Post([](CoreApp& core) { core.ToggleConnection(); });
 }
 
 void CoreHost::CheckConnection()
 {
-    Post([](CoreApp& core) { core.Connection().Button1Click(); });
+    Post([](CoreApp& core) { core.CheckConnection(); });
 }
 
 void CoreHost::RequestStatus()
 {
-    Post([](CoreApp& core) { core.RequestState().Button8Click(); });
+    Post([](CoreApp& core) { core.RequestStatus(); });
 }
 
 void CoreHost::SetOutputPriority(OutputPriority priority)
@@ -135,7 +136,7 @@ void CoreHost::SetRequestedByWeb(bool ticked)
 
 void CoreHost::ClearMemo()
 {
-    Post([](CoreApp& core) { core.Memo().ClearAfterConfirmation(core.Person()); });
+    Post([](CoreApp& core) { core.ClearMemo(); });
 }
 
 void CoreHost::ApplySettings(const TDati& edited)
@@ -150,7 +151,7 @@ void CoreHost::ReloadSettings()
 
 void CoreHost::SetShowAllErrors(bool show)
 {
-    Post([show](CoreApp& core) { core.Link().ShowAllErrors = show; });
+    Post([show](CoreApp& core) { core.SetShowAllErrors(show); });
 }
 
 void CoreHost::SetServerEnabled(bool enabled)
@@ -160,12 +161,12 @@ void CoreHost::SetServerEnabled(bool enabled)
 
 void CoreHost::SendTestMail()
 {
-    Post([](CoreApp& core) { core.Mail().SendTestMail(core.Logs().Tree().ComputedLogPath()); });
+    Post([](CoreApp& core) { core.SendTestMail(); });
 }
 
 void CoreHost::NoteEvent(const std::string& line)
 {
-    Post([line](CoreApp& core) { core.Memo().AddEventLine(line); });
+    Post([line](CoreApp& core) { core.NoteEvent(line); });
 }
 
 void CoreHost::Close()
@@ -176,14 +177,14 @@ void CoreHost::Close()
 void CoreHost::FetchSettings(QObject* context, std::function<void(const TDati&)> done)
 {
     Post([target = QPointer<QObject>(context), done = std::move(done)](CoreApp& core) {
-        answer(target, core.LiveDati(), done);
+        answer(target, core.Settings(), done);
     });
 }
 
 void CoreHost::ListHidDevices(QObject* context, std::function<void(const std::vector<HidrawDevice>&)> done)
 {
     Post([target = QPointer<QObject>(context), done = std::move(done)](CoreApp& core) {
-        answer(target, core.Connection().Hidraw().List(), done);
+        answer(target, core.HidDevices(), done);
     });
 }
 

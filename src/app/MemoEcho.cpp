@@ -1,18 +1,18 @@
 #include "app/MemoEcho.h"
 
-#include "core/EventMemo.h"
+#include "app/CoreApp.h"
 
 #include <utility>
 
 namespace quorvane {
 
-MemoEcho::MemoEcho(const EventMemo& memo, std::FILE* stream, QObject* parent) : QObject(parent), m_stream(stream)
+MemoEcho::MemoEcho(const CoreApp& core, std::FILE* stream, QObject* parent) : QObject(parent), m_stream(stream)
 {
-    connect(&memo, &EventMemo::reset, this, [this](const QStringList& lines) {
+    connect(&core, &CoreApp::memoReset, this, [this](const QStringList& lines) {
         if (!std::exchange(m_startWritten, true))
             write(lines);
     }, Qt::QueuedConnection);
-    connect(&memo, &EventMemo::linesAppended, this, [this](qsizetype, const QStringList& lines) { write(lines); },
+    connect(&core, &CoreApp::memoLinesAppended, this, [this](qsizetype, const QStringList& lines) { write(lines); },
             Qt::QueuedConnection);
 }
 

@@ -70,7 +70,7 @@ int main(int argc, char** argv)
 
     QObject::connect(&host, &CoreHost::ready, &application, [&](CoreApp* core) {
         // Everything listens before the core begins, so no line and no tick passes unseen.
-        echo = std::make_unique<MemoEcho>(core->Memo(), stdout);
+        echo = std::make_unique<MemoEcho>(*core, stdout);
         if (const int port = core->LivePagePort(); port != 0)
             std::printf("Live page: http://localhost:%d/\n", port);
         std::fflush(stdout);

@@ -291,23 +291,24 @@ void TForm1::Attach(CoreApp* core)
     // with the refills of the dialog (both are queued from the core thread).
     connect(core, &CoreApp::settingsChanged, m_settings, &TSetting::TakeSettingsChange, Qt::QueuedConnection);
     connect(core, &CoreApp::closed, this, [this] { emit closedForGood(); }, Qt::QueuedConnection);
-    EventMemo& memo = core->Memo();
-    connect(&memo, &EventMemo::linesAppended, &m_memo, [this](qsizetype first, const QStringList& lines) {
+    connect(core, &CoreApp::memoLinesAppended, &m_memo, [this](qsizetype first, const QStringList& lines) {
         const bool atEnd = m_memoView->verticalScrollBar()->value() == m_memoView->verticalScrollBar()->maximum();
         m_memo.appendLines(first, lines);
         if (atEnd)
             m_memoView->scrollToBottom();
     }, Qt::QueuedConnection);
-    connect(&memo, &EventMemo::lineRemoved, &m_memo, &MemoModel::removeLine, Qt::QueuedConnection);
-    connect(&memo, &EventMemo::reset, &m_memo, &MemoModel::resetLines, Qt::QueuedConnection);
-    const std::array<std::pair<LogList*, LogListWindow*>, 3> lists = {{{&core->Logs().BasicList(), m_variablesList},
-                                                                       {&core->Logs().ComputedList(), m_computedList},
-                                                                       {&core->Logs().EnergyList(), m_energyList}}};
-    for (const auto& [list, window] : lists) {
-        connect(list, &LogList::rowsAppended, &window->Model(), &LogTableModel::appendRows, Qt::QueuedConnection);
-        connect(list, &LogList::reset, &window->Model(), &LogTableModel::resetRows, Qt::QueuedConnection);
-        connect(list, &LogList::labelsChanged, window, &LogListWindow::setLabels, Qt::QueuedConnection);
-    }
+    connect(core, &CoreApp::memoLineRemoved, &m_memo, &MemoModel::removeLine, Qt::QueuedConnection);
+    connect(core, &CoreApp::memoReset, &m_memo, &MemoModel::resetLines, Qt::QueuedConnection);
+    connect(core, &CoreApp::logRowsAppended, this, [this](LogListKind list, qsizetype first, const QStringList& rows) {
+        listWindow(list)->Model().appendRows(first, rows);
+    }, Qt::QueuedConnection);
+    connect(core, &CoreApp::logReset, this, [this](LogListKind list, const QStringList& rows) {
+        listWindow(list)->Model().resetRows(rows);
+    }, Qt::QueuedConnection);
+    connect(core, &CoreApp::logLabelsChanged, this,
+            [this](LogListKind list, const QString& caption, const QString& linesText, const QStringList& columns) {
+                listWindow(list)->setLabels(caption, linesText, columns);
+            }, Qt::QueuedConnection);
     // The desktop moves to the tray after the first measurement of a start that connected by
     // itself.
     connect(core, &CoreApp::firstMeasurement, this, [this](bool firstSinceAutomaticStart) {
@@ -317,6 +318,19 @@ void TForm1::Attach(CoreApp* core)
     m_attached = true;
     // Everything once more for this fresh view; then the core's start-up (its automatic connect).
     m_commands.Begin();
+}
+
+LogListWindow* TForm1::listWindow(LogListKind list) const
+{
+    switch (list) {
+    case LogListKind::Variables:
+        return m_variablesList;
+    case LogListKind::Computed:
+        return m_computedList;
+    case LogListKind::Energy:
+        return m_energyList;
+    }
+    return m_variablesList;
 }
 
 void TForm1::apply(const CoreSnapshot& snapshot)

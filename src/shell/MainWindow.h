@@ -60,6 +60,7 @@ private:
     void buildMenus();
     void buildTray();
     void apply(const CoreSnapshot& snapshot);
+    [[nodiscard]] LogListWindow* listWindow(LogListKind list) const;
     void runCloseSequence();
     void refillSettings(bool showDialog);
     // The core lists the raw HID devices; the settings dialog shows them when they come.

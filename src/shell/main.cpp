@@ -57,7 +57,7 @@ int main(int argc, char** argv)
         // The echo listens before the window is attached: attaching sets the core going (the
         // memo republished, the automatic connect), and no line may pass before it listens.
         if (qEnvironmentVariableIntValue("QUORVANE_ECHO_MEMO") == 1) {
-            echo = std::make_unique<MemoEcho>(core->Memo(), stdout);
+            echo = std::make_unique<MemoEcho>(*core, stdout);
             std::printf("Live page: http://localhost:%d/\n", core->LivePagePort());
             std::fflush(stdout);
         }

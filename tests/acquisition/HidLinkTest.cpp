@@ -28,20 +28,20 @@ protected:
 
 TEST_F(HidLink, TheProgramConnectsOverHidAndShowsTheMainValues)
 {
-    core->Connection().Connect1Click();
-    ASSERT_TRUE(core->Link().LinkConnected) << ::testing::PrintToString(messages());
+    core->ForTests().Connection().Connect1Click();
+    ASSERT_TRUE(core->ForTests().Link().LinkConnected) << ::testing::PrintToString(messages());
     EXPECT_THAT(messages(), Contains("Connected to " + kDevice + " port and Inverter."));
 
     cycle();
     core->RefreshDisplay();
-    EXPECT_EQ(core->Display().Basic[0], "230.0"); // AC voltage
-    EXPECT_EQ(core->Display().Basic[1], "50.0");  // AC frequency
-    EXPECT_GE(core->Record().ValidReadings, 1);
+    EXPECT_EQ(core->ForTests().Display().Basic[0], "230.0"); // AC voltage
+    EXPECT_EQ(core->ForTests().Display().Basic[1], "50.0");  // AC frequency
+    EXPECT_GE(core->ForTests().Record().ValidReadings, 1);
     EXPECT_GE(model.ReceivedCommands().size(), 3u);
 
     // Unplugged, the port is lost and the next tick says so.
     hid.inverter.Unplug();
     cycle();
-    core->Tick().TimerTimer();
+    core->ForTests().Tick().TimerTimer();
     EXPECT_THAT(messages(), Contains("Connection to " + kDevice + " lost: the device hung up or went away."));
 }

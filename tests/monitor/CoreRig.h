@@ -11,6 +11,7 @@
 #include "InverterModel.h"
 #include "acquisition/DataRead.h"
 #include "app/CoreApp.h"
+#include "app/CoreParts.h"
 #include "core/ManualClock.h"
 #include "mail/MailOutbox.h"
 
@@ -83,13 +84,13 @@ protected:
 
     void connect()
     {
-        core->Connection().Connect1Click();
-        ASSERT_TRUE(core->Link().LinkConnected);
+        core->ForTests().Connection().Connect1Click();
+        ASSERT_TRUE(core->ForTests().Link().LinkConnected);
     }
     // One acquisition cycle, stepped here on the core's thread.
     void cycle()
     {
-        RunAcquisitionCycle(core->Steps(), core->RequestState(), [](const std::function<void()>& step) { step(); });
+        RunAcquisitionCycle(core->ForTests().Steps(), core->ForTests().Requests(), [](const std::function<void()>& step) { step(); });
     }
     // Moves the clock by one second and does what a second brings: a cycle (1 s interval),
     // the supervisor tick, the measuring timer and, when due, the log timer.
@@ -98,15 +99,15 @@ protected:
         clock.advance(std::chrono::seconds(1));
         if (poll)
             cycle();
-        core->Tick().TimerTimer();
-        core->Timer1().Fire();
+        core->ForTests().Tick().TimerTimer();
+        core->ForTests().Timer1().Fire();
         m_sinceSample += 1000;
-        if (core->Timer3().Enabled() && m_sinceSample >= core->Timer3().Interval()) {
+        if (core->ForTests().Timer3().Enabled() && m_sinceSample >= core->ForTests().Timer3().Interval()) {
             m_sinceSample = 0;
-            core->Timer3().Fire();
+            core->ForTests().Timer3().Fire();
         }
     }
-    [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(core->Memo().Lines()); }
+    [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(core->ForTests().Memo().Lines()); }
     [[nodiscard]] bool memoHas(const std::string& prefix) const
     {
         for (const auto& message : messages())

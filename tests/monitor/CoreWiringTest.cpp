@@ -31,7 +31,7 @@ TEST_P(LineAbsenceThreshold, FollowsTheAppliedMeasuringInterval)
     model.SetLinePresent(true);
     for (int poll = 0; poll < 2; ++poll)
         cycle();
-    EXPECT_EQ(core->Record().LineTransition, GetParam().lineTransition);
+    EXPECT_EQ(core->ForTests().Record().LineTransition, GetParam().lineTransition);
 }
 
 INSTANTIATE_TEST_SUITE_P(Intervals, LineAbsenceThreshold,
@@ -50,17 +50,17 @@ protected:
 TEST_F(Restart, TheEnergiesReadBackAreShownAtOnceWithoutAConnect)
 {
     const DisplayTexts fresh;
-    EXPECT_EQ(core->Display().Computed, fresh.Computed); // nothing stored yet: "---"
+    EXPECT_EQ(core->ForTests().Display().Computed, fresh.Computed); // nothing stored yet: "---"
 
     connect();
     for (int s = 0; s < 600; ++s)
         second();
     core->CloseSequence();
-    const ComputedValues before = core->Computed();
+    const ComputedValues before = core->ForTests().Computed();
     ASSERT_GT(before.Aux5, 0.0);
 
     startCore();
-    const auto& shown = core->Display().Computed;
+    const auto& shown = core->ForTests().Display().Computed;
     EXPECT_EQ(shown[0], FormatFixed3(before.Aux1)); // today's solar energy
     EXPECT_EQ(shown[1], "---");                      // the solar power needs a reading
     EXPECT_EQ(shown[2], FormatFixed3(before.Aux3));
@@ -73,16 +73,16 @@ TEST_F(Restart, TheEnergiesReadBackAreShownAtOnceWithoutAConnect)
 TEST_F(Restart, AConnectRefreshesThePanelsAFailedOneLeavesThem)
 {
     model.InjectFault({.kind = sim::Fault::NoAnswer, .times = -1});
-    core->Connection().Connect1Click();
-    ASSERT_FALSE(core->Link().LinkConnected);
-    EXPECT_EQ(core->Display().Basic[0], "---");
+    core->ForTests().Connection().Connect1Click();
+    ASSERT_FALSE(core->ForTests().Link().LinkConnected);
+    EXPECT_EQ(core->ForTests().Display().Basic[0], "---");
 
     model.ClearFaults();
     connect();
     cycle(); // read, but not shown until the next refresh
-    core->Connection().Connect1Click(); // disconnect
+    core->ForTests().Connection().Connect1Click(); // disconnect
     connect();
-    EXPECT_EQ(core->Display().Basic[0], "230.0");
+    EXPECT_EQ(core->ForTests().Display().Basic[0], "230.0");
 }
 
 namespace {
@@ -106,8 +106,8 @@ TEST_F(EnergyOverAnHour, AFixedPowerGivesThatPowerTimesTheHour)
     }
     const double hours = static_cast<double>(connected.msecsTo(clock.now())) / 3'600'000.0;
     const double expectedKwh = 14 * 57.50 * hours / 1000.0; // 14 A into a 57.50 V battery
-    EXPECT_NEAR(core->Computed().Aux1, expectedKwh, expectedKwh * 0.001);
-    EXPECT_NEAR(core->Computed().Aux5, expectedKwh, expectedKwh * 0.001);
+    EXPECT_NEAR(core->ForTests().Computed().Aux1, expectedKwh, expectedKwh * 0.001);
+    EXPECT_NEAR(core->ForTests().Computed().Aux5, expectedKwh, expectedKwh * 0.001);
 }
 
 namespace {
@@ -126,18 +126,18 @@ TEST_P(StartUp, TheCoreConnectsByItselfOnlyWhenItsSettingsSaySoAndOnlyOnce)
     std::vector<bool> firstMeasurements;
     QObject::connect(core.get(), &CoreApp::firstMeasurement,
                      [&firstMeasurements](bool firstSinceAutomaticStart) { firstMeasurements.push_back(firstSinceAutomaticStart); });
-    EXPECT_FALSE(core->Link().LinkConnected); // built, not yet begun
+    EXPECT_FALSE(core->ForTests().Link().LinkConnected); // built, not yet begun
 
     core->Begin();
-    EXPECT_EQ(core->Link().LinkConnected, automatic);
+    EXPECT_EQ(core->ForTests().Link().LinkConnected, automatic);
     if (!automatic)
         connect();
     second();
 
     // A second front end that begins later sees everything again, but nothing reconnects.
-    core->Connection().Connect1Click(); // disconnect
+    core->ForTests().Connection().Connect1Click(); // disconnect
     core->Begin();
-    EXPECT_FALSE(core->Link().LinkConnected);
+    EXPECT_FALSE(core->ForTests().Link().LinkConnected);
     connect();
     second();
 
@@ -206,7 +206,7 @@ TEST_F(PublishedState, HoldsTheReadingsAsNumbersTheStatesAndThePhase)
     EXPECT_EQ(core->State().Phase, LinkPhase::Connected);
     EXPECT_EQ(core->Snapshot().Phase, LinkPhase::Connected);
     clock.advance(std::chrono::seconds(1));
-    const int readingsBefore = core->Record().ValidReadings;
+    const int readingsBefore = core->ForTests().Record().ValidReadings;
     cycle();
     const QDateTime readAt = clock.now();
     clock.advance(std::chrono::seconds(1)); // the state keeps the reading's time, not the clock's
@@ -243,7 +243,7 @@ TEST_F(PublishedState, HoldsTheReadingsAsNumbersTheStatesAndThePhase)
     core->PublishSnapshot(); // nothing changed: nothing published
     EXPECT_EQ(published.size(), publishedCount);
 
-    core->Connection().Connect1Click(); // disconnect
+    core->ForTests().Connection().Connect1Click(); // disconnect
     EXPECT_EQ(core->State().Phase, LinkPhase::Disconnected);
     EXPECT_EQ(core->Snapshot().Phase, LinkPhase::Disconnected);
     core->PublishSnapshot();
@@ -322,7 +322,7 @@ TEST_F(Events, EachIsPublishedOnceInOrderWithTheClocksTime)
     EXPECT_EQ(clock.now(), QDateTime(QDate(2026, 6, 2), QTime(0, 0, 0)));
 
     model.PlugIn();
-    core->Connection().Connect1Click(); // disconnect
+    core->ForTests().Connection().Connect1Click(); // disconnect
     connect();
     expected.push_back({CoreEventKind::Connected, clock.now()});
     for (int s = 0; s < 3; ++s)

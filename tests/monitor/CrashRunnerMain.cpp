@@ -9,6 +9,7 @@
 #include "InverterModel.h"
 #include "acquisition/DataRead.h"
 #include "app/CoreApp.h"
+#include "app/CoreParts.h"
 #include "core/ManualClock.h"
 #include "core/ThreadHandover.h"
 
@@ -67,15 +68,15 @@ int main(int argc, char** argv)
     options.Timers = CoreTimer::Drive::Manual;
     options.MakePacer = [] { return std::make_unique<fakes::GatedPacer>(); };
     CoreApp core(options, clock, opener, person);
-    print("restored", core.Computed());
+    print("restored", core.ForTests().Computed());
 
-    core.Connection().Connect1Click();
+    core.ForTests().Connection().Connect1Click();
     for (std::string line; std::getline(std::cin, line);) {
         clock.advance(std::chrono::seconds(1));
-        RunAcquisitionCycle(core.Steps(), core.RequestState(), [](const std::function<void()>& step) { step(); });
-        core.Tick().TimerTimer();
-        core.Timer1().Fire();
-        print(std::to_string(clock.now().toMSecsSinceEpoch()).c_str(), core.Computed());
+        RunAcquisitionCycle(core.ForTests().Steps(), core.ForTests().Requests(), [](const std::function<void()>& step) { step(); });
+        core.ForTests().Tick().TimerTimer();
+        core.ForTests().Timer1().Fire();
+        print(std::to_string(clock.now().toMSecsSinceEpoch()).c_str(), core.ForTests().Computed());
     }
     core.CloseSequence();
     return 0;

@@ -24,9 +24,9 @@ TEST_F(DayChangeTest, MidnightClosesTheDayWithItsMailsInOrder)
     for (int s = 0; s < 599; ++s)
         second();
     ASSERT_EQ(clock.now().date(), QDate(2026, 3, 31));
-    const std::string marchEnergy = core->Logs().Tree().EnergyLogPath();
-    const std::string marchBasic = core->Logs().Tree().BasicLogPath();
-    const double solarOfTheDay = core->Computed().Aux1;
+    const std::string marchEnergy = core->ForTests().Logs().Tree().EnergyLogPath();
+    const std::string marchBasic = core->ForTests().Logs().Tree().BasicLogPath();
+    const double solarOfTheDay = core->ForTests().Computed().Aux1;
     ASSERT_GT(solarOfTheDay, 0.0);
     second(); // 00:00:00 of 1 April
     second();
@@ -42,38 +42,38 @@ TEST_F(DayChangeTest, MidnightClosesTheDayWithItsMailsInOrder)
 
     // March's row in March's file; April's name formed after it.
     EXPECT_TRUE(readAll(marchEnergy).starts_with("03/31/26,"));
-    EXPECT_NE(core->Logs().Tree().EnergyLogPath().find("EnergyLog_4-2026.csv"), std::string::npos);
-    EXPECT_NE(core->Logs().Tree().BasicLogPath().find("BasicLog_1-4-2026.csv"), std::string::npos);
-    EXPECT_LT(core->Computed().Aux1, solarOfTheDay); // reset at midnight
-    EXPECT_EQ(core->Logs().BasicList().RowCount(), 0u);
-    EXPECT_EQ(core->Logs().EnergyList().Caption(), "Month = 4 (updated at midnight)");
+    EXPECT_NE(core->ForTests().Logs().Tree().EnergyLogPath().find("EnergyLog_4-2026.csv"), std::string::npos);
+    EXPECT_NE(core->ForTests().Logs().Tree().BasicLogPath().find("BasicLog_1-4-2026.csv"), std::string::npos);
+    EXPECT_LT(core->ForTests().Computed().Aux1, solarOfTheDay); // reset at midnight
+    EXPECT_EQ(core->ForTests().Logs().BasicList().RowCount(), 0u);
+    EXPECT_EQ(core->ForTests().Logs().EnergyList().Caption(), "Month = 4 (updated at midnight)");
 }
 
 TEST_F(DayChangeTest, WithTheEnergyLogOffNoRowNoResetButTotalsAndTheMail)
 {
-    core->LiveDati().LogEnergy = false;
+    core->ForTests().LiveDati().LogEnergy = false;
     connect();
     for (int s = 0; s < 605; ++s)
         second();
-    const std::string energy = core->Logs().Tree().EnergyLogPath();
+    const std::string energy = core->ForTests().Logs().Tree().EnergyLogPath();
     EXPECT_EQ(readAll(energy), "");
-    EXPECT_NE(readAll(core->Logs().Tree().TotalsPath()), "");
+    EXPECT_NE(readAll(core->ForTests().Logs().Tree().TotalsPath()), "");
     ASSERT_EQ(outbox.mails.size(), 3u);
     EXPECT_TRUE(outbox.mails[2].Body.starts_with("Daily Energy production (03/31/26)"));
-    EXPECT_GT(core->Computed().Aux1, 0.0); // kept accumulating across midnight
+    EXPECT_GT(core->ForTests().Computed().Aux1, 0.0); // kept accumulating across midnight
 }
 
 TEST_F(DayChangeTest, AMonthWithoutTicksIsStillOneDayChangeOfTheReferenceDay)
 {
     connect();
     second();
-    core->Connection().Connect1Click(); // disconnected: no ticks
+    core->ForTests().Connection().Connect1Click(); // disconnected: no ticks
     clock.set(QDateTime(QDate(2026, 5, 5), QTime(9, 0)));
     connect();
     second();
     ASSERT_EQ(outbox.mails.size(), 3u);
     EXPECT_EQ(outbox.mails[0].Body, "Basic variables of day 03/31/26 in attach.");
-    const std::string saved = core->Logs().Tree().EventLogPath();
+    const std::string saved = core->ForTests().Logs().Tree().EventLogPath();
     EXPECT_NE(saved.find("EventLog5-5-2026.txt"), std::string::npos);
     EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(folder.path().toStdString()
                                                          + "/Log/LogEvent/2026/3/31/EventLog31-3-2026.txt")));

@@ -52,7 +52,7 @@ TEST_P(DaylightSaving, TimersFireOnceTheDayChangesOnceEnergyCountsTheRealHours)
     const ZoneDay& zoneDay = GetParam();
     ASSERT_EQ(clock.now().time(), QTime(0, 0, 0));
     connect();
-    core->Tick().TimerTimer();
+    core->ForTests().Tick().TimerTimer();
     // One poll a second; the memo is looked at before the day change empties it.
     const QDateTime lastSecond(zoneDay.day, QTime(23, 59, 59));
     while (clock.now() < lastSecond)
@@ -62,7 +62,7 @@ TEST_P(DaylightSaving, TimersFireOnceTheDayChangesOnceEnergyCountsTheRealHours)
     EXPECT_EQ(countOf(" Timer SOL/SBU ON ( set SOL )"), 1);
     EXPECT_EQ(countOf(" Timer SOL/SBU OFF ( set SBU )"), 1);
 
-    const std::string energyLogPath = core->Logs().Tree().EnergyLogPath(); // the month of that day
+    const std::string energyLogPath = core->ForTests().Logs().Tree().EnergyLogPath(); // the month of that day
     while (clock.now().date() == zoneDay.day)
         second();
     // One day change, one energy row for the day (the next day's current row may follow in

@@ -87,12 +87,12 @@ TEST_F(SimulatedWeek, SevenDaysOfTheWholeCore)
             model.SetModeLetter('L');
             model.SetLinePresent(true);
         }
-        const bool firstMeasurement = !core->Timer3().Enabled();
-        const size_t before = core->Logs().BasicList().RowCount();
+        const bool firstMeasurement = !core->ForTests().Timer3().Enabled();
+        const size_t before = core->ForTests().Logs().BasicList().RowCount();
         second();
-        const size_t after = core->Logs().BasicList().RowCount();
+        const size_t after = core->ForTests().Logs().BasicList().RowCount();
         if (firstMeasurement || after != before)
-            expectedRows[core->Tick().DayReference().date()] += static_cast<int>(after > before ? after - before : after);
+            expectedRows[core->ForTests().Tick().DayReference().date()] += static_cast<int>(after > before ? after - before : after);
     }
 
     // One energy row per day, in its month's file, and the running day's row kept current
@@ -115,7 +115,7 @@ TEST_F(SimulatedWeek, SevenDaysOfTheWholeCore)
     }
 
     // The totals are the sum of the days (each row rounded to three decimals).
-    const auto totals = fieldsOf(linesOf(readAll(core->Logs().Tree().TotalsPath())).at(0));
+    const auto totals = fieldsOf(linesOf(readAll(core->ForTests().Logs().Tree().TotalsPath())).at(0));
     EXPECT_NEAR(std::stod(totals[2]), solarSum, 0.001 * days) << "totals file, [A]";
     EXPECT_NEAR(std::stod(totals[3]), lineSum, 0.001 * days) << "totals file, [B]";
     EXPECT_GT(solarSum, days * 15.0);

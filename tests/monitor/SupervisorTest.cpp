@@ -20,13 +20,13 @@ TEST_F(Sampling, RowsAtTheLogIntervalFromTheFirstMeasurementOn)
     for (int s = 0; s < 180; ++s)
         second();
     // The first measurement tick samples one row, then one a minute.
-    EXPECT_EQ(core->Logs().BasicList().RowCount(), 4u);
-    EXPECT_EQ(core->Logs().ComputedList().RowCount(), 4u);
-    const auto row = core->Logs().BasicList().Row(0);
+    EXPECT_EQ(core->ForTests().Logs().BasicList().RowCount(), 4u);
+    EXPECT_EQ(core->ForTests().Logs().ComputedList().RowCount(), 4u);
+    const auto row = core->ForTests().Logs().BasicList().Row(0);
     EXPECT_EQ(row[0], "06:00:01");
     EXPECT_EQ(row[1], "230.0");
     EXPECT_EQ(row[5], "57.50[57.45]");
-    EXPECT_EQ(core->Logs().BasicList().ColumnNames().at(4), "PV Input Corrent");
+    EXPECT_EQ(core->ForTests().Logs().BasicList().ColumnNames().at(4), "PV Input Corrent");
 }
 
 TEST_F(Sampling, RequestedByWebSamplesNothing)
@@ -35,30 +35,30 @@ TEST_F(Sampling, RequestedByWebSamplesNothing)
     connect();
     for (int s = 0; s < 130; ++s)
         second();
-    EXPECT_EQ(core->Logs().BasicList().RowCount(), 0u);
+    EXPECT_EQ(core->ForTests().Logs().BasicList().RowCount(), 0u);
 }
 
 TEST_F(Sampling, WithTheBasicLogOffOneRowPerConnection)
 {
-    core->LiveDati().LogBasic = false;
+    core->ForTests().LiveDati().LogBasic = false;
     for (int connection = 1; connection <= 2; ++connection) {
         connect();
         for (int s = 0; s < 130; ++s)
             second();
-        core->Connection().Connect1Click(); // disconnect
-        EXPECT_EQ(core->Logs().BasicList().RowCount(), static_cast<size_t>(connection));
+        core->ForTests().Connection().Connect1Click(); // disconnect
+        EXPECT_EQ(core->ForTests().Logs().BasicList().RowCount(), static_cast<size_t>(connection));
     }
 }
 
 TEST_F(Sampling, TestModeSamplesFiveRowsASecond)
 {
     core->TestClick(true);
-    EXPECT_EQ(core->Timer3().Interval(), 200);
+    EXPECT_EQ(core->ForTests().Timer3().Interval(), 200);
     connect();
-    core->Timer1().Fire();
+    core->ForTests().Timer1().Fire();
     for (int i = 0; i < 10; ++i)
-        core->Timer3().Fire(); // two seconds at 200 ms
-    EXPECT_EQ(core->Logs().BasicList().RowCount(), 11u);
+        core->ForTests().Timer3().Fire(); // two seconds at 200 ms
+    EXPECT_EQ(core->ForTests().Logs().BasicList().RowCount(), 11u);
 }
 
 namespace {
@@ -78,15 +78,15 @@ TEST_F(Timers, TimerAFiresOnceAtEachTime)
 {
     connect();
     clock.set(QDateTime(QDate(2026, 6, 1), QTime(6, 59, 58)));
-    core->Tick().TimerTimer();
+    core->ForTests().Tick().TimerTimer();
     for (int s = 0; s < 5; ++s)
         second(false);
-    EXPECT_TRUE(core->ReqByWebBox());
+    EXPECT_TRUE(core->ForTests().ReqByWebBox());
     clock.set(QDateTime(QDate(2026, 6, 1), QTime(18, 59, 59, 500)));
-    core->Tick().TimerTimer();
+    core->ForTests().Tick().TimerTimer();
     for (int s = 0; s < 3; ++s)
         second(false);
-    EXPECT_FALSE(core->ReqByWebBox());
+    EXPECT_FALSE(core->ForTests().ReqByWebBox());
     std::vector<std::string> timerLines;
     for (const auto& message : messages())
         if (message.starts_with(" Timer"))
@@ -97,29 +97,29 @@ TEST_F(Timers, TimerAFiresOnceAtEachTime)
 TEST_F(Timers, BothTimesCrossedInOneTickFireOnThenOff)
 {
     connect();
-    core->Tick().TimerTimer(); // 06:00
+    core->ForTests().Tick().TimerTimer(); // 06:00
     clock.set(QDateTime(QDate(2026, 6, 1), QTime(20, 0, 0))); // the tick was stopped meanwhile
-    core->Tick().TimerTimer();
+    core->ForTests().Tick().TimerTimer();
     const auto all = messages();
     const auto on = std::find(all.begin(), all.end(), " Timer ON ");
     const auto off = std::find(all.begin(), all.end(), " Timer OFF ");
     ASSERT_NE(on, all.end());
     ASSERT_NE(off, all.end());
     EXPECT_LT(on - all.begin(), off - all.begin());
-    EXPECT_FALSE(core->ReqByWebBox());
+    EXPECT_FALSE(core->ForTests().ReqByWebBox());
 }
 
 TEST_F(Timers, ASwitchTimeMovedLaterTheSameDayFiresAgain)
 {
     connect();
     clock.set(QDateTime(QDate(2026, 6, 1), QTime(6, 59, 59)));
-    core->Tick().TimerTimer();
+    core->ForTests().Tick().TimerTimer();
     second(false); // 07:00:00, ON
-    core->LiveDati().TimeOn[0] = QDateTime(QDate(2026, 6, 1), QTime(7, 0, 5));
+    core->ForTests().LiveDati().TimeOn[0] = QDateTime(QDate(2026, 6, 1), QTime(7, 0, 5));
     core->ReqByWebClick(false);
     for (int s = 0; s < 5; ++s)
         second(false);
-    EXPECT_TRUE(core->ReqByWebBox());
+    EXPECT_TRUE(core->ForTests().ReqByWebBox());
     long ons = 0;
     for (const auto& message : messages())
         ons += message == " Timer ON " ? 1 : 0;
@@ -141,10 +141,10 @@ TEST_F(Timers, TheThreeHundredFiftiethTickAsksForTheStatus)
     connect();
     cycle(); // serves the status request of the connect
     for (int tick = 1; tick < 350; ++tick) {
-        core->Tick().TimerTimer();
-        ASSERT_FALSE(core->RequestState().StatusRequest) << tick;
+        core->ForTests().Tick().TimerTimer();
+        ASSERT_FALSE(core->ForTests().Requests().StatusRequest) << tick;
     }
-    core->Tick().TimerTimer();
-    EXPECT_TRUE(core->RequestState().StatusRequest);
-    EXPECT_EQ(core->Tick().TickCount(), 0);
+    core->ForTests().Tick().TimerTimer();
+    EXPECT_TRUE(core->ForTests().Requests().StatusRequest);
+    EXPECT_EQ(core->ForTests().Tick().TickCount(), 0);
 }

@@ -54,14 +54,14 @@ protected:
 
 TEST_P(UnitOverPty, ConnectsAndShowsTheUnitsValues)
 {
-    core->Connection().Connect1Click();
-    ASSERT_TRUE(core->Link().LinkConnected) << ::testing::PrintToString(messages());
+    core->ForTests().Connection().Connect1Click();
+    ASSERT_TRUE(core->ForTests().Link().LinkConnected) << ::testing::PrintToString(messages());
     EXPECT_TRUE(memoHas("Connected to " + pty.DevicePath() + " port and Inverter."));
 
     cycle(); // main values, mode, and the rated information a connect asks for
     cycle(); // once more after whatever the first cycle's replies left on the line
     core->RefreshDisplay();
-    const DisplayTexts& shown = core->Display();
+    const DisplayTexts& shown = core->ForTests().Display();
     const std::array<std::string, 15> expected = {
         "230.0", "50.0", "103.8", "14", "57.50[57.45]", "100", "12", "0", "49.9", "230.0", "1234", "119", "3", "69", "460",
     };
@@ -73,7 +73,7 @@ TEST_P(UnitOverPty, ConnectsAndShowsTheUnitsValues)
     // Every main-values reply was taken, and every rated-information reply gave the priority.
     const auto commands = model.ReceivedCommands();
     EXPECT_EQ(commands.front(), "QID");
-    EXPECT_EQ(core->Record().ValidReadings, std::count(commands.begin(), commands.end(), "QPIGS"));
+    EXPECT_EQ(core->ForTests().Record().ValidReadings, std::count(commands.begin(), commands.end(), "QPIGS"));
     EXPECT_GE(std::count(commands.begin(), commands.end(), "QPIRI"), 1);
 }
 

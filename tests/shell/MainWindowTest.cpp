@@ -10,6 +10,7 @@
 #include "PtyInverter.h"
 #include "WaitUntil.h"
 #include "app/CoreHost.h"
+#include "app/CoreParts.h"
 #include "core/Clock.h"
 #include "shell/MainWindow.h"
 
@@ -290,7 +291,7 @@ protected:
         std::string port;
         std::atomic<bool> done = false;
         host->Post([&](CoreApp& core) {
-            port = core.LiveDati().HttpPort;
+            port = core.ForTests().LiveDati().HttpPort;
             done = true;
         });
         PumpUntil([&] { return done.load(); });
@@ -396,17 +397,17 @@ TEST_F(SettingsDialogTest, UpdateLogAndDisableHttp)
     dialog().Button4Click(); // Apply
     int interval = 0;
     bool serving = true;
-    host->Post([&](CoreApp& core) { interval = core.Timer3().Interval(); });
+    host->Post([&](CoreApp& core) { interval = core.ForTests().Timer3().Interval(); });
     settle();
     EXPECT_EQ(interval, 350000);
 
     control<QCheckBox>("HTTPdisable")->click();
-    host->Post([&](CoreApp& core) { serving = core.WebServer().Active(); });
+    host->Post([&](CoreApp& core) { serving = core.ForTests().WebServer().Active(); });
     settle();
     EXPECT_FALSE(serving);
     dialog().MarkModified();
     dialog().Button4Click(); // Apply starts it again, whatever the box shows
-    host->Post([&](CoreApp& core) { serving = core.WebServer().Active(); });
+    host->Post([&](CoreApp& core) { serving = core.ForTests().WebServer().Active(); });
     settle();
     EXPECT_TRUE(serving);
     EXPECT_TRUE(control<QCheckBox>("HTTPdisable")->isChecked());

@@ -5,6 +5,7 @@
 #include "GatedPacer.h"
 #include "HttpClient.h"
 #include "app/CoreHost.h"
+#include "app/CoreParts.h"
 #include "core/Clock.h"
 #include "inverter/PosixSerialPort.h"
 #include "shell/MainWindow.h"
@@ -200,7 +201,7 @@ TEST_F(OpenSettings, PortFieldsTakeEditingKeys)
 
 TEST_F(OpenSettings, AWebTimerPostShowsInTheOpenDialogAndApplyKeepsIt)
 {
-    const std::uint16_t port = onCore([](CoreApp& core) { return core.WebServer().Port(); });
+    const std::uint16_t port = onCore([](CoreApp& core) { return core.ForTests().WebServer().Port(); });
     ASSERT_NE(port, 0);
     const auto reply = fakes::Http("http://127.0.0.1:" + std::to_string(port) + "/Timer", "POST",
                                    "TAON=06.00.00&TAOFF=18.00.00&C2TB=ON&TBON=07.00.00&TBOFF=19.00.00&T2=");
@@ -215,9 +216,9 @@ TEST_F(OpenSettings, AWebTimerPostShowsInTheOpenDialogAndApplyKeepsIt)
     EXPECT_EQ(dialog().EditDati().TimeOn[1].time(), QTime(7, 0));
 
     editTitleAndApply();
-    EXPECT_TRUE(onCore([](CoreApp& core) { return core.LiveDati().TimerEnabled[1]; }));
-    EXPECT_EQ(onCore([](CoreApp& core) { return core.LiveDati().TimeOn[1].time(); }), QTime(7, 0));
-    EXPECT_EQ(onCore([](CoreApp& core) { return core.LiveDati().TimeOff[0].time(); }), QTime(18, 0));
+    EXPECT_TRUE(onCore([](CoreApp& core) { return core.ForTests().LiveDati().TimerEnabled[1]; }));
+    EXPECT_EQ(onCore([](CoreApp& core) { return core.ForTests().LiveDati().TimeOn[1].time(); }), QTime(7, 0));
+    EXPECT_EQ(onCore([](CoreApp& core) { return core.ForTests().LiveDati().TimeOff[0].time(); }), QTime(18, 0));
 }
 
 TEST_F(OpenSettings, RequestedByWebFromTheWindowOrTimerAShowsInTheOpenDialog)
@@ -238,8 +239,8 @@ TEST_F(OpenSettings, RequestedByWebFromTheWindowOrTimerAShowsInTheOpenDialog)
         ASSERT_TRUE(PumpUntil([&] { return box->isChecked() == c.ticked; })) << c.name;
         EXPECT_EQ(dialog().EditDati().ReqByWeb, c.ticked) << c.name;
         editTitleAndApply();
-        EXPECT_EQ(onCore([](CoreApp& core) { return core.ReqByWebBox(); }), c.ticked) << c.name;
-        EXPECT_EQ(onCore([](CoreApp& core) { return core.LiveDati().ReqByWeb; }), c.ticked) << c.name;
+        EXPECT_EQ(onCore([](CoreApp& core) { return core.ForTests().ReqByWebBox(); }), c.ticked) << c.name;
+        EXPECT_EQ(onCore([](CoreApp& core) { return core.ForTests().LiveDati().ReqByWeb; }), c.ticked) << c.name;
     }
 }
 
@@ -256,7 +257,7 @@ TEST_F(OpenSettings, LeavingRequestedByWebTicksAutoReconnectInTheOpenDialog)
     EXPECT_FALSE(dialog().EditDati().ReqByWeb);
 
     editTitleAndApply();
-    EXPECT_TRUE(onCore([](CoreApp& core) { return core.LiveDati().AutoReConnect; }));
+    EXPECT_TRUE(onCore([](CoreApp& core) { return core.ForTests().LiveDati().AutoReConnect; }));
 }
 
 
@@ -288,5 +289,5 @@ TEST_F(OpenSettings, ThePortsTabShowsTheHidDevicesAndWhichOnesTheSearchTries)
     EXPECT_EQ(cell(2, 3), "yes");
 
     dialog().Button4Click();
-    EXPECT_EQ(onCore([](CoreApp& core) { return core.LiveDati().HidIds; }), "1234:ABCD");
+    EXPECT_EQ(onCore([](CoreApp& core) { return core.ForTests().LiveDati().HidIds; }), "1234:ABCD");
 }

@@ -40,15 +40,15 @@ private:
 
 TEST_F(ApplySettingsTest, AtStartTheRequestedByWebBoxFollowsTheFile)
 {
-    EXPECT_TRUE(core->ReqByWebBox());
-    EXPECT_FALSE(core->LiveDati().AutoReConnect);
+    EXPECT_TRUE(core->ForTests().ReqByWebBox());
+    EXPECT_FALSE(core->ForTests().LiveDati().AutoReConnect);
     EXPECT_EQ(messages(), (std::vector<std::string>{
                               "**Warning** by selecting the option *requested by web* the option *AutoReconnect* has "
                               "been disabled.",
                               "Setting RequestByWeb option.",
                           }));
     core->ReqByWebClick(false);
-    EXPECT_TRUE(core->LiveDati().AutoReConnect); // the setting as applied comes back
+    EXPECT_TRUE(core->ForTests().LiveDati().AutoReConnect); // the setting as applied comes back
     EXPECT_EQ(messages().back(), "Leaving RequestByWeb option.");
 }
 
@@ -60,31 +60,31 @@ TEST_F(ApplySettingsTest, ThePortMovesTheServer)
     new (&probe) HeldPort(); // a second held port for the busy case below
     const std::string oldUrl = url("/Timer");
 
-    core->LiveDati().HttpPort = std::to_string(port);
+    core->ForTests().LiveDati().HttpPort = std::to_string(port);
     core->ApplySettings();
-    EXPECT_EQ(core->WebServer().Port(), port);
+    EXPECT_EQ(core->ForTests().WebServer().Port(), port);
     EXPECT_EQ(Http("http://127.0.0.1:" + std::to_string(port) + "/Timer").Status, 200);
     EXPECT_FALSE(Http(oldUrl).Ok);
 
     // A port another program holds: one failure line per apply.
-    core->Memo().Clear();
-    core->LiveDati().HttpPort = std::to_string(probe.Port());
+    core->ForTests().Memo().Clear();
+    core->ForTests().LiveDati().HttpPort = std::to_string(probe.Port());
     core->ApplySettings();
     core->ApplySettings();
     EXPECT_EQ(messages(), (std::vector<std::string>{"Failed to activate WEB server.", "Failed to activate WEB server."}));
-    EXPECT_FALSE(core->WebServer().Active());
+    EXPECT_FALSE(core->ForTests().WebServer().Active());
 
     // A port that is no number stops the server, silently, and ends the apply there.
-    core->LiveDati().HttpPort = std::to_string(port);
+    core->ForTests().LiveDati().HttpPort = std::to_string(port);
     core->ApplySettings();
-    ASSERT_TRUE(core->WebServer().Active());
-    core->Memo().Clear();
-    core->LiveDati().HttpPort = "eighty";
-    core->LiveDati().MeasTime = 0;
+    ASSERT_TRUE(core->ForTests().WebServer().Active());
+    core->ForTests().Memo().Clear();
+    core->ForTests().LiveDati().HttpPort = "eighty";
+    core->ForTests().LiveDati().MeasTime = 0;
     core->ApplySettings();
-    EXPECT_FALSE(core->WebServer().Active());
-    EXPECT_TRUE(core->Memo().Lines().empty());
-    EXPECT_EQ(core->Timer1().Interval(), 5000); // step 2 never ran
+    EXPECT_FALSE(core->ForTests().WebServer().Active());
+    EXPECT_TRUE(core->ForTests().Memo().Lines().empty());
+    EXPECT_EQ(core->ForTests().Timer1().Interval(), 5000); // step 2 never ran
 }
 
 TEST_F(ApplySettingsTest, IntervalsAndLabels)
@@ -94,23 +94,23 @@ TEST_F(ApplySettingsTest, IntervalsAndLabels)
         int interval;
     } logCases[] = {{0, 60000}, {2, 350000}, {4, 950000}, {7, 3600000}, {9, 3600000}};
     for (const auto& c : logCases) {
-        core->LiveDati().UpdateLog = c.updateLog;
+        core->ForTests().LiveDati().UpdateLog = c.updateLog;
         core->ApplySettings();
-        EXPECT_EQ(core->Timer3().Interval(), c.interval) << c.updateLog;
+        EXPECT_EQ(core->ForTests().Timer3().Interval(), c.interval) << c.updateLog;
     }
     core->TestClick(true);
     core->ApplySettings();
-    EXPECT_EQ(core->Timer3().Interval(), 200);
+    EXPECT_EQ(core->ForTests().Timer3().Interval(), 200);
 
-    core->LiveDati().MeasTime = 3;
-    core->LiveDati().UnitAux[0] = "Wh";
-    core->LiveDati().Title = "Casa";
+    core->ForTests().LiveDati().MeasTime = 3;
+    core->ForTests().LiveDati().UnitAux[0] = "Wh";
+    core->ForTests().LiveDati().Title = "Casa";
     core->ApplySettings();
-    EXPECT_EQ(core->Timer1().Interval(), 10000);
-    EXPECT_EQ(core->Labels().ComputedUnits[0], "Wh");
-    core->Pages().Publish();
-    const std::string page = *core->Pages().MainPageText();
+    EXPECT_EQ(core->ForTests().Timer1().Interval(), 10000);
+    EXPECT_EQ(core->ForTests().Labels().ComputedUnits[0], "Wh");
+    core->ForTests().Pages().Publish();
+    const std::string page = *core->ForTests().Pages().MainPageText();
     EXPECT_NE(page.find("\nSolar Energy (24h) (Wh)\n"), std::string::npos);
     EXPECT_NE(page.find("\nCasa\n"), std::string::npos);
-    EXPECT_EQ(core->RefreshNote(), " (Refresh = 2 sec.)");
+    EXPECT_EQ(core->ForTests().RefreshNote(), " (Refresh = 2 sec.)");
 }

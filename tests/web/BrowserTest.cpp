@@ -10,8 +10,8 @@ using BrowserTest = quorvane::testsupport::WebCoreFixture;
 
 TEST_F(BrowserTest, APersonReadsTheValuesAndSetsTimerA)
 {
-    core->LiveDati().Password = "sun&moon"; // a browser sends the "&" encoded
-    MeasurementRecord& record = core->Record();
+    core->ForTests().LiveDati().Password = "sun&moon"; // a browser sends the "&" encoded
+    MeasurementRecord& record = core->ForTests().Record();
     record.AcVoltage = "229.5";
     record.BatteryVoltage = "52.1";
     record.SccBatteryVoltage = "52.0";
@@ -19,7 +19,7 @@ TEST_F(BrowserTest, APersonReadsTheValuesAndSetsTimerA)
     record.Flow.Source = LoadSource::Battery;
     record.Flow.SourceDecided = true;
     record.Flow.PriorityWhenDecided = OutputPriority::SBU;
-    core->Computed().Aux1 = 12.34567;
+    core->ForTests().Computed().Aux1 = 12.34567;
     core->RefreshDisplay();
 
     auto runBrowser = [this](const std::string& password) {
@@ -39,13 +39,13 @@ TEST_F(BrowserTest, APersonReadsTheValuesAndSetsTimerA)
     for (const char* text : {"Welcome to Home server", "AC Voltage (V)", "229.5", "52.1[52.0]", "Battery",
                              "Source:Battery (SBU)", "Solar Energy (24h) (kWh)", "12.346", "Quorvane 1.2.0.0"})
         EXPECT_TRUE(main.contains(text)) << text;
-    EXPECT_EQ(core->LiveDati().TimeOn[0].time(), QTime(0, 0)); // a wrong password changed nothing
+    EXPECT_EQ(core->ForTests().LiveDati().TimeOn[0].time(), QTime(0, 0)); // a wrong password changed nothing
 
     const QJsonObject posted = runBrowser("sun&moon");
     EXPECT_TRUE(posted["afterPost"].toString().contains("Timer setup"));
-    EXPECT_TRUE(core->LiveDati().TimerEnabled[0]);
-    EXPECT_EQ(core->LiveDati().TimeOn[0].time(), QTime(7, 30));
-    EXPECT_EQ(core->LiveDati().TimeOff[0].time(), QTime(19, 45));
+    EXPECT_TRUE(core->ForTests().LiveDati().TimerEnabled[0]);
+    EXPECT_EQ(core->ForTests().LiveDati().TimeOn[0].time(), QTime(7, 30));
+    EXPECT_EQ(core->ForTests().LiveDati().TimeOff[0].time(), QTime(19, 45));
     const std::string file = settingsFile();
     EXPECT_NE(file.find("A=1\r\n"), std::string::npos);
     EXPECT_NE(file.find("Time A ON=07:30:00\r\n"), std::string::npos);

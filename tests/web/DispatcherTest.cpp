@@ -20,8 +20,8 @@ TEST_F(Dispatch, PagesByMethodAndPath)
     const auto timer = Http(url("/Timer?x=1"));
     ASSERT_TRUE(timer.Ok);
     EXPECT_EQ(timer.Status, 200);
-    EXPECT_EQ(timer.Body, *core->Pages().TimerPageText());
-    EXPECT_TRUE(core->Memo().Lines().empty()); // the Timer page is not logged
+    EXPECT_EQ(timer.Body, *core->ForTests().Pages().TimerPageText());
+    EXPECT_TRUE(core->ForTests().Memo().Lines().empty()); // the Timer page is not logged
 
     for (const char* path : {"/DataLog", "/MessageLog"}) {
         const auto empty = Http(url(path));
@@ -31,23 +31,23 @@ TEST_F(Dispatch, PagesByMethodAndPath)
     const auto head = Http(url("/"), "HEAD");
     EXPECT_EQ(head.Status, 200);
     EXPECT_EQ(head.Body, "");
-    EXPECT_TRUE(core->Memo().Lines().empty());
+    EXPECT_TRUE(core->ForTests().Memo().Lines().empty());
 
     const auto main = Http(url("/timer"));
     EXPECT_EQ(main.Status, 200);
-    EXPECT_EQ(main.Body, *core->Pages().MainPageText());
-    fakes::PumpUntil([this] { return !core->Memo().Lines().empty(); });
+    EXPECT_EQ(main.Body, *core->ForTests().Pages().MainPageText());
+    fakes::PumpUntil([this] { return !core->ForTests().Memo().Lines().empty(); });
     EXPECT_EQ(messages(), std::vector<std::string>{"06/01/26 12:00:00[ipstart]127.0.0.1[ipend] requested webpage [CS]1[CE]"});
 }
 
 TEST_F(Dispatch, EachClientAddressOwnsOneLineThatMovesToTheEnd)
 {
     Http(url("/"));
-    core->Memo().AddEventLine("something else");
+    core->ForTests().Memo().AddEventLine("something else");
     clock.advance(5s);
     Http(url("/Main"));
-    fakes::PumpUntil([this] { return core->Memo().Lines().size() == 2 && core->Memo().Lines().back().ends_with("[CE]"); });
-    const auto& lines = core->Memo().Lines();
+    fakes::PumpUntil([this] { return core->ForTests().Memo().Lines().size() == 2 && core->ForTests().Memo().Lines().back().ends_with("[CE]"); });
+    const auto& lines = core->ForTests().Memo().Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "[06/01/26 12:00:00] something else ");
     EXPECT_EQ(lines[1], "06/01/26 12:00:05[ipstart]127.0.0.1[ipend] requested webpage [CS]2[CE]");
@@ -57,17 +57,17 @@ TEST_F(Dispatch, WebRequestLinesStayFastWithAHundredThousandLines)
 {
     // The request line is found through an index, not by reading the memo.
     for (int i = 0; i < 100000; ++i)
-        core->Memo().PostEventLine("filler " + std::to_string(i));
-    core->Memo().LogWebRequest("10.0.0.9", "stamp");
+        core->ForTests().Memo().PostEventLine("filler " + std::to_string(i));
+    core->ForTests().Memo().LogWebRequest("10.0.0.9", "stamp");
     for (int i = 0; i < 1000; ++i)
-        core->Memo().LogWebRequest("10.0.0.9", "stamp");
-    EXPECT_EQ(core->Memo().Lines().size(), 100001u);
-    EXPECT_EQ(core->Memo().Lines().back(), "stamp[ipstart]10.0.0.9[ipend] requested webpage [CS]1001[CE]");
+        core->ForTests().Memo().LogWebRequest("10.0.0.9", "stamp");
+    EXPECT_EQ(core->ForTests().Memo().Lines().size(), 100001u);
+    EXPECT_EQ(core->ForTests().Memo().Lines().back(), "stamp[ipstart]10.0.0.9[ipend] requested webpage [CS]1001[CE]");
 }
 
 TEST_F(Dispatch, CommandWordsAndTheLogReply)
 {
-    core->Memo().AddEventLine("<script>alert(1)</script> & more");
+    core->ForTests().Memo().AddEventLine("<script>alert(1)</script> & more");
     const struct {
         const char* body;
         bool page; // the main page comes first
@@ -83,35 +83,35 @@ TEST_F(Dispatch, CommandWordsAndTheLogReply)
     };
     for (const auto& c : cases) {
         const auto reply = Http(url("/"), "POST", c.body);
-        EXPECT_EQ(reply.Body, (c.page ? *core->Pages().MainPageText() : std::string()) + c.after) << c.body;
+        EXPECT_EQ(reply.Body, (c.page ? *core->ForTests().Pages().MainPageText() : std::string()) + c.after) << c.body;
     }
     // Form posts are not logged as page requests, and a command word switches no output.
     EXPECT_EQ(messages(), (std::vector<std::string>{"<script>alert(1)</script> & more",
                                                     "Outputs switched from the web by 127.0.0.1.",
                                                     "Outputs switched from the web by 127.0.0.1."}));
-    EXPECT_EQ(core->Outputs(), (std::array<bool, 8>{}));
+    EXPECT_EQ(core->ForTests().Outputs(), (std::array<bool, 8>{}));
 }
 
 TEST_F(Dispatch, OutputsChangeOnlyWithThePasswordAndNeverForTimerBoundOutputs)
 {
-    core->LiveDati().Password = "pw";
-    core->LiveDati().TimerEnabled[1] = true;
-    core->LiveDati().TimerInput[1] = 2; // timer B drives output 3 (C3)
+    core->ForTests().LiveDati().Password = "pw";
+    core->ForTests().LiveDati().TimerEnabled[1] = true;
+    core->ForTests().LiveDati().TimerInput[1] = 2; // timer B drives output 3 (C3)
     Http(url("/"), "POST", "C1=ON&C3=ON&T1=wrong");
     Http(url("/"), "POST", "C1=ON&C3=ON&T1=pwpw");
     Http(url("/"), "POST", "C1=ON&C3=ON&T1=wrong&T1=pw"); // one password per request
-    EXPECT_EQ(core->Outputs(), (std::array<bool, 8>{}));
+    EXPECT_EQ(core->ForTests().Outputs(), (std::array<bool, 8>{}));
     EXPECT_TRUE(messages().empty());
     Http(url("/"), "POST", "C1=ON&C3=ON&C8=ON&T1=pw&B1=Submit");
-    EXPECT_EQ(core->Outputs(), (std::array<bool, 8>{true, false, false, false, false, false, false, true}));
+    EXPECT_EQ(core->ForTests().Outputs(), (std::array<bool, 8>{true, false, false, false, false, false, false, true}));
     EXPECT_EQ(messages(), std::vector<std::string>{"Outputs switched from the web by 127.0.0.1."});
-    EXPECT_TRUE(IsTimerBoundOutput(2, core->LiveDati()));
-    EXPECT_FALSE(IsTimerBoundOutput(0, core->LiveDati()));
+    EXPECT_TRUE(IsTimerBoundOutput(2, core->ForTests().LiveDati()));
+    EXPECT_FALSE(IsTimerBoundOutput(0, core->ForTests().LiveDati()));
 }
 
 TEST_F(Dispatch, WrongPasswordsLockAnAddressOutForAMinute)
 {
-    core->LiveDati().Password = "secret123";
+    core->ForTests().LiveDati().Password = "secret123";
     const std::string right = "C1TA=ON&TAON=07.00.00&TAOFF=19.00.00&T2=secret123&B1=Submit";
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(Http(url("/Timer"), "POST", "C1TA=ON&TAON=07.00.00&TAOFF=19.00.00&T2=guess" + std::to_string(i)).Status,
@@ -120,13 +120,13 @@ TEST_F(Dispatch, WrongPasswordsLockAnAddressOutForAMinute)
     EXPECT_EQ(refused.Status, 403);
     EXPECT_EQ(Http(url("/"), "POST", "C1=ON&T1=secret123").Status, 403);
     EXPECT_EQ(Http(url("/Timer")).Status, 200); // the pages are still served
-    EXPECT_FALSE(core->LiveDati().TimerEnabled[0]);
+    EXPECT_FALSE(core->ForTests().LiveDati().TimerEnabled[0]);
     EXPECT_EQ(messages(),
               std::vector<std::string>{"Web forms from 127.0.0.1 are refused for a minute after 5 wrong passwords."});
 
     clock.advance(std::chrono::seconds(61));
     EXPECT_EQ(Http(url("/Timer"), "POST", right).Status, 200);
-    EXPECT_TRUE(core->LiveDati().TimerEnabled[0]);
+    EXPECT_TRUE(core->ForTests().LiveDati().TimerEnabled[0]);
     EXPECT_EQ(messages().back(), "Timer set-up changed from the web by 127.0.0.1.");
 }
 
@@ -135,7 +135,7 @@ TEST_F(Dispatch, BadInputGetsABoundedAnswer)
     const auto tooBig = Http(url("/"), "POST", std::string(65 * 1024, 'x'));
     EXPECT_EQ(tooBig.Status, 413);
     // A request that is no HTTP at all.
-    auto malformed = std::async(std::launch::async, [port = core->WebServer().Port()] {
+    auto malformed = std::async(std::launch::async, [port = core->ForTests().WebServer().Port()] {
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -203,21 +203,21 @@ TEST_F(Dispatch, TimerFormPosts)
     };
     for (const auto& c : cases) {
         ::unlink(settingsPath.c_str());
-        core->Memo().Clear();
+        core->ForTests().Memo().Clear();
         clock.advance(std::chrono::minutes(2)); // no case's wrong password counts towards a lockout
         for (size_t timer = 0; timer < 4; ++timer) {
-            core->LiveDati().TimeOn[timer] = QDateTime(QDate(2026, 6, 1), QTime(0, 0));
-            core->LiveDati().TimerEnabled[timer] = false;
+            core->ForTests().LiveDati().TimeOn[timer] = QDateTime(QDate(2026, 6, 1), QTime(0, 0));
+            core->ForTests().LiveDati().TimerEnabled[timer] = false;
         }
-        core->LiveDati().Password = c.password;
+        core->ForTests().LiveDati().Password = c.password;
         const auto reply = Http(url("/Timer"), "POST", c.body);
-        const std::string& page = *core->Pages().TimerPageText();
+        const std::string& page = *core->ForTests().Pages().TimerPageText();
         EXPECT_TRUE(reply.Body.starts_with(page)) << c.name;
         EXPECT_EQ(reply.Body.substr(std::min(page.size(), reply.Body.size())), c.error ? message : "") << c.name;
         EXPECT_EQ(QFileInfo::exists(QString::fromStdString(settingsPath)), c.saved) << c.name;
-        EXPECT_EQ(core->LiveDati().TimeOn[0].time(), c.aOn.isValid() ? c.aOn : QTime(0, 0)) << c.name;
-        EXPECT_EQ(core->LiveDati().TimeOn[1].time(), c.bOn.isValid() ? c.bOn : QTime(0, 0)) << c.name;
-        EXPECT_EQ(core->LiveDati().TimerEnabled[0], c.authorised) << c.name;
+        EXPECT_EQ(core->ForTests().LiveDati().TimeOn[0].time(), c.aOn.isValid() ? c.aOn : QTime(0, 0)) << c.name;
+        EXPECT_EQ(core->ForTests().LiveDati().TimeOn[1].time(), c.bOn.isValid() ? c.bOn : QTime(0, 0)) << c.name;
+        EXPECT_EQ(core->ForTests().LiveDati().TimerEnabled[0], c.authorised) << c.name;
         EXPECT_EQ(messages(), c.authorised ? std::vector<std::string>{"Timer set-up changed from the web by 127.0.0.1."}
                                            : std::vector<std::string>{})
             << c.name;

@@ -5,6 +5,7 @@
 #include "MemoMessages.h"
 #include "HttpClient.h"
 #include "app/CoreApp.h"
+#include "app/CoreParts.h"
 #include "core/ManualClock.h"
 #include "inverter/PosixSerialPort.h"
 
@@ -33,15 +34,15 @@ protected:
         options.MakePacer = [] { return std::make_unique<fakes::GatedPacer>(); };
         options.MailRoutes = {{"127.0.0.1", 9}, 25};
         core = std::make_unique<CoreApp>(options, clock, opener, person);
-        ASSERT_TRUE(core->WebServer().Active());
+        ASSERT_TRUE(core->ForTests().WebServer().Active());
     }
     void TearDown() override { core.reset(); }
 
     [[nodiscard]] std::string url(const std::string& path) const
     {
-        return "http://127.0.0.1:" + std::to_string(core->WebServer().Port()) + path;
+        return "http://127.0.0.1:" + std::to_string(core->ForTests().WebServer().Port()) + path;
     }
-    [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(core->Memo().Lines()); }
+    [[nodiscard]] std::vector<std::string> messages() const { return fakes::MessagesOf(core->ForTests().Memo().Lines()); }
     [[nodiscard]] std::string settingsFile() const
     {
         std::ifstream in(settingsPath, std::ios::binary);
