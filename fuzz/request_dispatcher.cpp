@@ -14,6 +14,7 @@
 // - the event log reaches local clients only, and only escaped.
 #include "FuzzCheck.h"
 #include "FuzzEnvironment.h"
+#include "NullCoreCommands.h"
 
 #include "core/LocaleFormats.h"
 #include "core/ManualClock.h"
@@ -45,24 +46,25 @@ constexpr std::array<const char*, 8> kAddresses = {
 // A memo line that must never reach a remote client, nor any client unescaped.
 constexpr const char* kMemoLine = "<b>memo</b> & line";
 
-class FakeCore final : public WebCore {
+class FakeCore final : public testsupport::NullCoreCommands {
 public:
     explicit FakeCore(std::string password) : m_password(std::move(password)) {}
 
-    void RefreshDisplay() override {}
-    void LogWebRequest(const std::string&, const std::string&, std::int64_t) override {}
-    void AddEventLine(const std::string&) override {}
-    [[nodiscard]] std::string WebPassword() const override { return m_password; }
-    bool ApplyTimerForm(const TimerFormPost& post) override
+    void ApplyTimerForm(const TimerFormPost& post, const std::string&, QObject* context,
+                        std::function<void(bool)> done) override
     {
         ++Changes;
         bool error = false;
         for (const auto& times : post.Times)
             error = error || (times && !*times);
-        return error;
+        answerLater(context, std::move(done), error);
     }
-    void ApplyOutputs(const std::array<bool, 8>&) override { ++Changes; }
-    [[nodiscard]] std::vector<std::string> MemoLines() const override { return {kMemoLine}; }
+    void SwitchOutputs(const std::array<bool, 8>&, const std::string&) override { ++Changes; }
+    void FetchMemoLines(QObject* context, std::function<void(const std::vector<std::string>&)> done) override
+    {
+        answerLater(context, std::move(done), std::vector<std::string>{kMemoLine});
+    }
+    [[nodiscard]] const std::string& WebPassword() const { return m_password; }
 
     int Changes = 0; // forms applied
 
@@ -88,7 +90,7 @@ struct Outcome {
 };
 
 // Runs the core thread's queued work on this thread: the form's handling, then its reply (the
-// outputs' settling time is zero here, so that is one more queued call).
+// command's answer, or the outputs' settling time of zero here: one more queued call).
 void runQueuedWork()
 {
     for (int round = 0; round < 4; ++round)
@@ -164,6 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     auto coreContext = std::make_unique<QObject>();
     auto dispatcher = std::make_unique<RequestDispatcher>(core, pages, clock, formats, coreContext.get(),
                                                           std::chrono::milliseconds(0));
+    dispatcher->SetPassword(core.WebPassword());
 
     std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
     while (auto next = readRequest(bytes, address)) {

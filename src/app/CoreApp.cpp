@@ -1,8 +1,10 @@
 #include "app/CoreApp.h"
 
+#include "app/CoreCommandQueue.h"
 #include "app/CoreParts.h"
 
 #include "core/Clock.h"
+#include "core/ThreadHandover.h"
 #include "core/UserNotifier.h"
 #include "monitor/DisplayRefresh.h"
 #include "web/WebForms.h"
@@ -12,6 +14,23 @@
 #include <utility>
 
 namespace quorvane {
+
+// The commands of the core's own web front end: queued to the core, which lives on this
+// thread, behind the work queued before them; dropped with the core.
+class CoreApp::OwnCommands final : public CoreCommandQueue {
+public:
+    explicit OwnCommands(CoreApp& core) : m_core(core) {}
+
+    void Post(std::function<void(CoreApp&)> action) override
+    {
+        AnnounceHandover();
+        QMetaObject::invokeMethod(
+            &m_core, [this, action = std::move(action)] { m_core.RunCommand(action); }, Qt::QueuedConnection);
+    }
+
+private:
+    CoreApp& m_core;
+};
 
 namespace {
 
@@ -70,7 +89,8 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
                    *this)
     , m_sampler(clock, m_formats, m_live, m_display, m_logs, m_progress, m_timer1, m_timer3,
                 m_supervisor.DayReference(), *this)
-    , m_dispatcher(*this, m_pages, clock, m_formats, this)
+    , m_ownCommands(std::make_unique<OwnCommands>(*this))
+    , m_dispatcher(*m_ownCommands, m_pages, clock, m_formats, this)
     , m_server([this](const HttpRequest& request, HttpRespond respond) { m_dispatcher.Handle(request, std::move(respond)); },
                m_options.HttpThreads)
 {
@@ -332,6 +352,7 @@ void CoreApp::SetServerEnabled(bool enabled)
 
 void CoreApp::ApplySettings()
 {
+    m_dispatcher.SetPassword(m_live.Password);
     // 1. The web server, on the port as it now reads. A port that is no number ends here,
     //    with the server stopped and nothing shown.
     if (!RestartWebServer())
@@ -419,11 +440,13 @@ void CoreApp::RefreshDisplay()
     emit stateChanged();
 }
 
-void CoreApp::LogWebRequest(const std::string& address, const std::string& stamp, std::int64_t count)
+void CoreApp::RecordPageRequests(const std::vector<ClientPageRequests>& requests)
 {
-    m_memo.LogWebRequest(address, stamp, count);
-    if (m_reqByWebBox)
-        m_connection.WakeAcquisition(); // one more cycle when the thread waits; nothing otherwise
+    for (const ClientPageRequests& request : requests) {
+        m_memo.LogWebRequest(request.Address, request.Stamp, request.Count);
+        if (m_reqByWebBox)
+            m_connection.WakeAcquisition(); // one more cycle when the thread waits; nothing otherwise
+    }
 }
 
 void CoreApp::saveSettings()
@@ -433,7 +456,7 @@ void CoreApp::saveSettings()
         m_memo.AddEventLine("Error writing " + m_options.SettingsPath + ": " + toString(error) + ".");
 }
 
-bool CoreApp::ApplyTimerForm(const TimerFormPost& post)
+bool CoreApp::ApplyTimerForm(const TimerFormPost& post, const std::string& client)
 {
     bool error = false;
     const QDate today = m_clock.now().date();
@@ -455,16 +478,29 @@ bool CoreApp::ApplyTimerForm(const TimerFormPost& post)
         saveSettings();
     }
     emit settingsChanged(change);
-    emit stateChanged();
+    m_memo.AddEventLine("Timer set-up changed from the web by " + client + ".");
+    RefreshDisplay();
     return error;
 }
 
-void CoreApp::ApplyOutputs(const std::array<bool, 8>& requested)
+void CoreApp::SwitchOutputs(const std::array<bool, 8>& requested, const std::string& client)
 {
     for (size_t output = 0; output < m_outputs.size(); ++output) {
         if (!IsTimerBoundOutput(static_cast<int>(output), m_live))
             m_outputs[output] = requested[output];
     }
+    m_memo.AddEventLine("Outputs switched from the web by " + client + ".");
+    RefreshDisplay();
+}
+
+void CoreApp::RunCommand(const std::function<void(CoreApp&)>& command)
+{
+    try {
+        command(*this);
+    } catch (...) {
+        // An error that escapes a handler is discarded; the handler just stops.
+    }
+    PublishSnapshot();
 }
 
 } // namespace quorvane

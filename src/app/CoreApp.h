@@ -6,6 +6,7 @@
 #include "config/SettingsChange.h"
 #include "core/ComputedValues.h"
 #include "core/CoreTimer.h"
+#include "core/DisplayRefresher.h"
 #include "core/DisplayTexts.h"
 #include "core/EventMemo.h"
 #include "core/LocaleFormats.h"
@@ -34,6 +35,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -79,7 +81,7 @@ struct CoreSnapshot {
 // Thread ownership: the object and everything it owns live on the core thread, except the
 // threads it owns (acquisition, mail, web server I/O), which reach it only as their headers say.
 class CoreApp final : public QObject,
-                      private WebCore,
+                      private DisplayRefresher,
                       private CoreEventSink,
                       private SupervisorHost,
                       private FirstMeasurementListener {
@@ -151,6 +153,20 @@ public:
     [[nodiscard]] TDati Settings() const { return m_live; }
     [[nodiscard]] std::vector<HidrawDevice> HidDevices() const;
 
+    // What the web front end asks for a client. An authorised Timer form: true when a time was
+    // no valid hh.mm.ss.
+    bool ApplyTimerForm(const TimerFormPost& post, const std::string& client);
+    // An authorised command form: the outputs no timer drives take the requested states.
+    void SwitchOutputs(const std::array<bool, 8>& requested, const std::string& client);
+    // Main-page requests, one memo line per client; in requested-by-web mode each wakes the
+    // acquisition for one cycle.
+    void RecordPageRequests(const std::vector<ClientPageRequests>& requests);
+    [[nodiscard]] std::vector<std::string> MemoLines() const { return m_memo.Lines(); }
+
+    // Runs a queued command: an error that escapes it is discarded (the command just stops);
+    // then whatever it changed is published.
+    void RunCommand(const std::function<void(CoreApp&)>& command);
+
     // The parts of the core, for tests that set them up or look inside. Front ends never use
     // it: they command through CoreCommands and see what the core publishes.
     [[nodiscard]] CoreParts ForTests();
@@ -197,13 +213,6 @@ signals:
 private:
     // FirstMeasurementListener
     void FirstMeasurementTaken() override;
-    // WebCore: requests handed to the core thread.
-    void LogWebRequest(const std::string& address, const std::string& stamp, std::int64_t count) override;
-    void AddEventLine(const std::string& message) override { m_memo.AddEventLine(message); }
-    [[nodiscard]] std::string WebPassword() const override { return m_live.Password; }
-    bool ApplyTimerForm(const TimerFormPost& post) override;
-    void ApplyOutputs(const std::array<bool, 8>& requested) override;
-    [[nodiscard]] std::vector<std::string> MemoLines() const override { return m_memo.Lines(); }
     // CoreEventSink: the parts below report here; the event gets its time and is published.
     void Report(CoreEventKind kind) override;
 
@@ -240,6 +249,8 @@ private:
     ProgressSaver m_progress;
     Supervisor m_supervisor;
     LogSampler m_sampler;
+    class OwnCommands;
+    std::unique_ptr<OwnCommands> m_ownCommands; // the web front end's, queued to this core
     RequestDispatcher m_dispatcher;
     HttpServer m_server;
     bool m_reqByWebBox = false;

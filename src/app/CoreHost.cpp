@@ -2,9 +2,6 @@
 
 #include "core/ThreadHandover.h"
 
-#include <QCoreApplication>
-#include <QPointer>
-
 #include <future>
 
 namespace quorvane {
@@ -63,129 +60,10 @@ void CoreHost::Post(std::function<void(CoreApp&)> action)
     QMetaObject::invokeMethod(
         m_home,
         [this, action = std::move(action)] {
-            if (m_core == nullptr)
-                return;
-            try {
-                action(*m_core);
-            } catch (...) {
-                // An error that escapes a handler is discarded; the handler just stops.
-            }
-            m_core->PublishSnapshot();
+            if (m_core != nullptr)
+                m_core->RunCommand(action);
         },
         Qt::QueuedConnection);
-}
-
-namespace {
-
-// Hands `value` to `done` on the main thread, unless `context` is gone by then. The call goes
-// through the application object, which outlives every front end, and finds `context` there.
-template <typename Value, typename Done>
-void answer(const QPointer<QObject>& context, Value value, Done done)
-{
-    AnnounceHandover();
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [context, value = std::move(value), done = std::move(done)] {
-            if (context)
-                done(value);
-        },
-        Qt::QueuedConnection);
-}
-
-} // namespace
-
-void CoreHost::Begin()
-{
-    Post([](CoreApp& core) { core.Begin(); });
-}
-
-void CoreHost::ToggleConnection()
-{
-    Post([](CoreApp& core) { core.ToggleConnection(); });
-}
-
-void CoreHost::CheckConnection()
-{
-    Post([](CoreApp& core) { core.CheckConnection(); });
-}
-
-void CoreHost::RequestStatus()
-{
-    Post([](CoreApp& core) { core.RequestStatus(); });
-}
-
-void CoreHost::SetOutputPriority(OutputPriority priority)
-{
-    Post([priority](CoreApp& core) { core.SetOutputPriority(priority); });
-}
-
-void CoreHost::SetTestMode(bool on)
-{
-    Post([on](CoreApp& core) { core.TestClick(on); });
-}
-
-void CoreHost::RequestedByWebClicked(bool ticked)
-{
-    Post([ticked](CoreApp& core) { core.ReqByWebClick(ticked); });
-}
-
-void CoreHost::SetRequestedByWeb(bool ticked)
-{
-    Post([ticked](CoreApp& core) { core.SetReqByWebBox(ticked); });
-}
-
-void CoreHost::ClearMemo()
-{
-    Post([](CoreApp& core) { core.ClearMemo(); });
-}
-
-void CoreHost::ApplySettings(const TDati& edited)
-{
-    Post([edited](CoreApp& core) { core.ApplyEditedSettings(edited); });
-}
-
-void CoreHost::ReloadSettings()
-{
-    Post([](CoreApp& core) { core.ReloadSettings(); });
-}
-
-void CoreHost::SetShowAllErrors(bool show)
-{
-    Post([show](CoreApp& core) { core.SetShowAllErrors(show); });
-}
-
-void CoreHost::SetServerEnabled(bool enabled)
-{
-    Post([enabled](CoreApp& core) { core.SetServerEnabled(enabled); });
-}
-
-void CoreHost::SendTestMail()
-{
-    Post([](CoreApp& core) { core.SendTestMail(); });
-}
-
-void CoreHost::NoteEvent(const std::string& line)
-{
-    Post([line](CoreApp& core) { core.NoteEvent(line); });
-}
-
-void CoreHost::Close()
-{
-    Post([](CoreApp& core) { core.CloseSequence(); });
-}
-
-void CoreHost::FetchSettings(QObject* context, std::function<void(const TDati&)> done)
-{
-    Post([target = QPointer<QObject>(context), done = std::move(done)](CoreApp& core) {
-        answer(target, core.Settings(), done);
-    });
-}
-
-void CoreHost::ListHidDevices(QObject* context, std::function<void(const std::vector<HidrawDevice>&)> done)
-{
-    Post([target = QPointer<QObject>(context), done = std::move(done)](CoreApp& core) {
-        answer(target, core.HidDevices(), done);
-    });
 }
 
 } // namespace quorvane

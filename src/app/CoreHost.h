@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CoreApp.h"
+#include "app/CoreCommandQueue.h"
 
 #include <QObject>
 #include <QThread>
@@ -13,7 +14,7 @@ namespace quorvane {
 // everything in it. The host lives on the thread that made it (the GUI thread) and never waits
 // for the core thread, except at the very end, to let the core go. It is the core's command
 // face: each command is queued to the core thread.
-class CoreHost final : public QObject, public CoreCommands {
+class CoreHost final : public QObject, public CoreCommandQueue {
     Q_OBJECT
 public:
     CoreHost(CoreApp::Options options, const Clock& clock, SerialOpener& opener, UserNotifier& person,
@@ -24,27 +25,8 @@ public:
     void Start();
     // Runs `action` on the core thread, after the actions posted before it. An error that
     // escapes it is discarded: the action just stops. Then the snapshot is published.
-    void Post(std::function<void(CoreApp&)> action);
+    void Post(std::function<void(CoreApp&)> action) override;
 
-    // CoreCommands
-    void Begin() override;
-    void ToggleConnection() override;
-    void CheckConnection() override;
-    void RequestStatus() override;
-    void SetOutputPriority(OutputPriority priority) override;
-    void SetTestMode(bool on) override;
-    void RequestedByWebClicked(bool ticked) override;
-    void SetRequestedByWeb(bool ticked) override;
-    void ClearMemo() override;
-    void ApplySettings(const TDati& edited) override;
-    void ReloadSettings() override;
-    void SetShowAllErrors(bool show) override;
-    void SetServerEnabled(bool enabled) override;
-    void SendTestMail() override;
-    void NoteEvent(const std::string& line) override;
-    void Close() override;
-    void FetchSettings(QObject* context, std::function<void(const TDati&)> done) override;
-    void ListHidDevices(QObject* context, std::function<void(const std::vector<HidrawDevice>&)> done) override;
     [[nodiscard]] CoreApp* Core() const { return m_core; }
 
 signals:

@@ -89,7 +89,7 @@ int main(int argc, char** argv)
         service.Stopping();
         host.Close();
     });
-    QObject::connect(&processSignals, &ProcessSignals::reloadRequested, &host, &CoreHost::ReloadSettings);
+    QObject::connect(&processSignals, &ProcessSignals::reloadRequested, &host, [&host] { host.ReloadSettings(); });
 
     host.Start();
     return application.exec();

@@ -2,8 +2,10 @@
 
 #include "config/Settings.h"
 #include "inverter/HidrawDirectory.h"
+#include "face/WebRequests.h"
 #include "inverter/InverterQueries.h" // OutputPriority
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,8 +17,8 @@ namespace quorvane {
 // Everything a front end (the window, a program without a window, a remote client) may ask of
 // the core. A call returns at once: the command is queued to the core thread and runs there,
 // after the commands queued before it; what it changes reaches the front end as the core
-// publishes it. Answers that are values come back through `done`, run on the main thread (where
-// `context` lives), and are dropped when `context` is gone by then.
+// publishes it. Answers that are values come back through `done`, run on the thread of
+// `context` (the main thread or the core thread), and are dropped when `context` is gone by then.
 // Thread safety: every function may be called from any thread.
 class CoreCommands {
 public:
@@ -55,8 +57,22 @@ public:
     // totals are written one last time. The core says `closed` when done.
     virtual void Close() = 0;
 
+    // What a web client may ask, once the web front end let it. An authorised Timer form:
+    // the timers' states and times are set and saved and the memo names `client`;
+    // `done(invalidTime)` says whether a time was no valid hh.mm.ss.
+    virtual void ApplyTimerForm(const TimerFormPost& post, const std::string& client, QObject* context,
+                                std::function<void(bool invalidTime)> done) = 0;
+    // An authorised command form: the outputs no timer drives take the requested states, and
+    // the memo names `client`.
+    virtual void SwitchOutputs(const std::array<bool, 8>& requested, const std::string& client) = 0;
+    // Main-page requests, one memo line per client; in requested-by-web mode they wake the
+    // acquisition for one cycle.
+    virtual void RecordPageRequests(std::vector<ClientPageRequests> requests) = 0;
+
     virtual void FetchSettings(QObject* context, std::function<void(const TDati&)> done) = 0;
     virtual void ListHidDevices(QObject* context, std::function<void(const std::vector<HidrawDevice>&)> done) = 0;
+    // The event memo's lines, oldest first.
+    virtual void FetchMemoLines(QObject* context, std::function<void(const std::vector<std::string>&)> done) = 0;
 };
 
 } // namespace quorvane

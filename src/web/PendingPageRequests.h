@@ -1,5 +1,7 @@
 #pragma once
 
+#include "face/WebRequests.h"
+
 #include <cstdint>
 #include <list>
 #include <mutex>
@@ -22,11 +24,7 @@ class PendingPageRequests {
 public:
     static constexpr size_t kMaxAddresses = 16384;
 
-    struct Entry {
-        std::string Address;
-        std::string Stamp; // of the address's last request
-        std::int64_t Count = 0;
-    };
+    using Entry = ClientPageRequests;
     struct Batch {
         std::vector<Entry> Entries;
         std::int64_t Unlogged = 0; // requests that found the queue full

@@ -31,10 +31,10 @@ HttpReply refusedReply(int status, const char* text)
 
 } // namespace
 
-RequestDispatcher::RequestDispatcher(WebCore& core, const WebPages& pages, const Clock& clock,
+RequestDispatcher::RequestDispatcher(CoreCommands& commands, const WebPages& pages, const Clock& clock,
                                      const LocaleFormats& formats, QObject* coreContext,
                                      std::chrono::milliseconds outputSettleTime)
-    : m_core(core), m_pages(pages), m_clock(clock), m_formats(formats), m_coreContext(coreContext),
+    : m_commands(commands), m_pages(pages), m_clock(clock), m_formats(formats), m_coreContext(coreContext),
       m_outputSettleTime(outputSettleTime)
 {
 }
@@ -115,17 +115,17 @@ void RequestDispatcher::drainPageRequests()
         m_memoBacklog = m_pageRequests.Take();
     // A slice per turn, so that a poll's hand-off queued meanwhile runs in between.
     const size_t end = std::min(m_memoNext + kMemoSlice, m_memoBacklog.Entries.size());
-    for (; m_memoNext < end; ++m_memoNext) {
-        const auto& entry = m_memoBacklog.Entries[m_memoNext];
-        m_core.LogWebRequest(entry.Address, entry.Stamp, entry.Count);
-    }
+    const auto entries = m_memoBacklog.Entries.begin();
+    m_commands.RecordPageRequests({std::make_move_iterator(entries + static_cast<std::ptrdiff_t>(m_memoNext)),
+                                   std::make_move_iterator(entries + static_cast<std::ptrdiff_t>(end))});
+    m_memoNext = end;
     if (m_memoNext < m_memoBacklog.Entries.size()) {
         QMetaObject::invokeMethod(m_coreContext, [this] { drainPageRequests(); }, Qt::QueuedConnection);
         return;
     }
     if (m_memoBacklog.Unlogged > 0)
-        m_core.AddEventLine(std::to_string(m_memoBacklog.Unlogged)
-                            + " web page requests were not logged: too many client addresses at once.");
+        m_commands.NoteEvent(std::to_string(m_memoBacklog.Unlogged)
+                             + " web page requests were not logged: too many client addresses at once.");
     m_memoBacklog = {};
     m_memoNext = 0;
     m_lastDrain = std::chrono::steady_clock::now();
@@ -142,33 +142,33 @@ PasswordGuard::Millis RequestDispatcher::nowMs() const
 RequestDispatcher::Verdict RequestDispatcher::authorise(const std::string& address, const FormFields& form,
                                                         const char* field)
 {
-    const std::string password = m_core.WebPassword();
-    if (password.empty())
+    if (m_password.empty())
         return IsLocalNetworkAddress(address) ? Verdict::Authorised : Verdict::NeedsPassword;
     // One password per request: a form carrying the field twice is a wrong password.
-    if (form.Count(field) == 1 && ConstantTimeEquals(*form.First(field), password)) {
+    if (form.Count(field) == 1 && ConstantTimeEquals(*form.First(field), m_password)) {
         m_guard.Succeeded(address);
         return Verdict::Authorised;
     }
     if (m_guard.Failed(address, nowMs()))
-        m_core.AddEventLine("Web forms from " + address + " are refused for a minute after "
-                            + std::to_string(PasswordGuard::kAllowedFailures) + " wrong passwords.");
+        m_commands.NoteEvent("Web forms from " + address + " are refused for a minute after "
+                             + std::to_string(PasswordGuard::kAllowedFailures) + " wrong passwords.");
     return Verdict::WrongPassword;
 }
 
 void RequestDispatcher::handleTimerForm(const std::string& address, const FormFields& form, HttpRespond respond)
 {
     const Verdict verdict = authorise(address, form, "T2");
-    bool error = false;
-    if (verdict == Verdict::Authorised) {
-        error = m_core.ApplyTimerForm(ReadTimerForm(form));
-        m_core.AddEventLine("Timer set-up changed from the web by " + address + ".");
+    auto reply = [this, verdict, respond = std::move(respond)](bool invalidTime) {
+        std::string after = invalidTime ? MessageParagraph(kTimeFormatError) : std::string();
+        if (verdict == Verdict::NeedsPassword)
+            after += MessageParagraph(kNeedsPassword);
+        respond(pageReply(m_pages.TimerPageText(), std::move(after)));
+    };
+    if (verdict != Verdict::Authorised) {
+        reply(false);
+        return;
     }
-    m_core.RefreshDisplay();
-    std::string after = error ? MessageParagraph(kTimeFormatError) : std::string();
-    if (verdict == Verdict::NeedsPassword)
-        after += MessageParagraph(kNeedsPassword);
-    respond(pageReply(m_pages.TimerPageText(), std::move(after)));
+    m_commands.ApplyTimerForm(ReadTimerForm(form), address, m_coreContext, std::move(reply));
 }
 
 void RequestDispatcher::handleCommandForm(const std::string& address, const FormFields& form, HttpRespond respond)
@@ -179,10 +179,10 @@ void RequestDispatcher::handleCommandForm(const std::string& address, const Form
     const Verdict verdict =
         post.Command == Word::None ? authorise(address, form, "T1") : Verdict::NotOffered;
     const bool showLog = post.Command == Word::Log && IsLocalNetworkAddress(address);
-    auto answer = [this, post, showLog, verdict, respond = std::move(respond)] {
+    auto answer = [this, post, verdict, respond = std::move(respond)](const std::vector<std::string>* memoLines) {
         HttpReply reply;
-        if (showLog) {
-            for (const std::string& line : m_core.MemoLines())
+        if (memoLines != nullptr) {
+            for (const std::string& line : *memoLines)
                 reply.Body += "<p align=\"left\">" + EscapeHtml(line) + "</p>";
         } else if (post.Command != Word::Data) {
             reply.Page = m_pages.MainPageText();
@@ -196,17 +196,19 @@ void RequestDispatcher::handleCommandForm(const std::string& address, const Form
             reply.Body += MessageParagraph("Command EXE NOT executed");
         respond(std::move(reply));
     };
-    if (verdict != Verdict::Authorised) {
-        answer();
+    if (showLog) {
+        m_commands.FetchMemoLines(m_coreContext, [answer = std::move(answer)](const std::vector<std::string>& lines) {
+            answer(&lines);
+        });
         return;
     }
-    m_core.ApplyOutputs(post.Requested);
-    m_core.AddEventLine("Outputs switched from the web by " + address + ".");
-    // The outputs settle before the page is refreshed; the core thread is not held.
-    QTimer::singleShot(m_outputSettleTime, m_coreContext, [this, answer = std::move(answer)] {
-        m_core.RefreshDisplay();
-        answer();
-    });
+    if (verdict != Verdict::Authorised) {
+        answer(nullptr);
+        return;
+    }
+    m_commands.SwitchOutputs(post.Requested, address);
+    // The outputs settle before the page is sent; the core thread is not held.
+    QTimer::singleShot(m_outputSettleTime, m_coreContext, [answer = std::move(answer)] { answer(nullptr); });
 }
 
 } // namespace quorvane

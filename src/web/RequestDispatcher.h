@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DisplayRefresher.h"
+#include "face/CoreCommands.h"
 #include "web/HttpServer.h"
 #include "web/PendingPageRequests.h"
 #include "web/WebAccess.h"
@@ -20,22 +20,6 @@ class Clock;
 class LocaleFormats;
 class WebPages;
 
-// What a request needs the core to do, besides the display refresh (with the main page
-// published at once). Every function runs on the core thread.
-class WebCore : public DisplayRefresher {
-public:
-    // Records `count` main-page requests from `address`, the last stamped `stamp`, in the memo
-    // and, in requested-by-web mode, wakes the acquisition for one cycle.
-    virtual void LogWebRequest(const std::string& address, const std::string& stamp, std::int64_t count) = 0;
-    virtual void AddEventLine(const std::string& message) = 0;
-    [[nodiscard]] virtual std::string WebPassword() const = 0;
-    // Applies an authorised Timer form; true when a time was not a valid hh.mm.ss.
-    virtual bool ApplyTimerForm(const TimerFormPost& post) = 0;
-    // Sets the outputs a timer does not drive to the requested states.
-    virtual void ApplyOutputs(const std::array<bool, 8>& requested) = 0;
-    [[nodiscard]] virtual std::vector<std::string> MemoLines() const = 0;
-};
-
 // The web server's one handler. Pages are answered at once from the published page texts on
 // the server's thread. Main-page requests reach the memo through a bounded queue that
 // coalesces them per client address, taken by the core thread at most every kMemoInterval
@@ -50,8 +34,12 @@ public:
 // local clients only. Every applied Timer form and every output change names the client in
 // the memo.
 //
+// It is the web's front end of the core: what a client asks reaches the core as commands
+// (`CoreCommands`), and pages come from the texts the core publishes (`WebPages`).
+//
 // Thread ownership: Handle runs on the server's threads; `coreContext` lives on the core
-// thread, where the forms, the password guard and the memo queue's consumer run.
+// thread, where the forms, the password guard and the memo queue's consumer run, and where
+// SetPassword is called.
 class RequestDispatcher {
 public:
     static constexpr std::chrono::milliseconds kOutputSettleTime{100};
@@ -61,10 +49,12 @@ public:
 
     // `outputSettleTime` is the wait between switching outputs and the page that shows them;
     // only a caller that drives the core's event loop by hand (the fuzz target) shortens it.
-    RequestDispatcher(WebCore& core, const WebPages& pages, const Clock& clock, const LocaleFormats& formats,
+    RequestDispatcher(CoreCommands& commands, const WebPages& pages, const Clock& clock, const LocaleFormats& formats,
                       QObject* coreContext, std::chrono::milliseconds outputSettleTime = kOutputSettleTime);
 
     void Handle(const HttpRequest& request, HttpRespond respond);
+    // The password the forms ask for; empty: none (the local network only).
+    void SetPassword(std::string password) { m_password = std::move(password); }
 
 private:
     enum class Verdict { Authorised, WrongPassword, NotOffered, NeedsPassword };
@@ -78,7 +68,7 @@ private:
     Verdict authorise(const std::string& address, const FormFields& form, const char* field);
     [[nodiscard]] PasswordGuard::Millis nowMs() const;
 
-    WebCore& m_core;
+    CoreCommands& m_commands;
     const WebPages& m_pages;
     const Clock& m_clock;
     const LocaleFormats& m_formats;
@@ -89,6 +79,7 @@ private:
     std::atomic<int> m_formsInFlight{0};
     // Core thread only.
     PasswordGuard m_guard;
+    std::string m_password;
     std::chrono::steady_clock::time_point m_lastDrain{};
     bool m_memoDrainActive = false; // a drain is due or under way
     PendingPageRequests::Batch m_memoBacklog; // taken, being written slice by slice

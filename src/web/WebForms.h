@@ -1,5 +1,7 @@
 #pragma once
 
+#include "face/WebRequests.h"
+
 #include <QTime>
 
 #include <array>
@@ -33,13 +35,6 @@ private:
 
 // The Timer set-up form: posted by the Timer page, recognised by its field TAON.
 [[nodiscard]] bool IsTimerForm(const FormFields& form);
-
-struct TimerFormPost {
-    std::array<bool, 4> Enabled{}; // C1TA..C4TD = "ON", timers A..D
-    // Per timer: nothing when neither of its fields was posted; otherwise both times, or no
-    // value when either is not a valid hh.mm.ss.
-    std::array<std::optional<std::optional<std::pair<QTime, QTime>>>, 4> Times;
-};
 
 [[nodiscard]] TimerFormPost ReadTimerForm(const FormFields& form);
 

@@ -10,7 +10,7 @@ using BrowserTest = quorvane::testsupport::WebCoreFixture;
 
 TEST_F(BrowserTest, APersonReadsTheValuesAndSetsTimerA)
 {
-    core->ForTests().LiveDati().Password = "sun&moon"; // a browser sends the "&" encoded
+    setWebPassword("sun&moon"); // a browser sends the "&" encoded
     MeasurementRecord& record = core->ForTests().Record();
     record.AcVoltage = "229.5";
     record.BatteryVoltage = "52.1";

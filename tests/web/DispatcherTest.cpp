@@ -1,4 +1,5 @@
 // The request dispatcher through a real HTTP client against the core's running web server.
+#include "NullCoreCommands.h"
 #include "WebCoreFixture.h"
 
 #include "core/LocaleFormats.h"
@@ -94,7 +95,7 @@ TEST_F(Dispatch, CommandWordsAndTheLogReply)
 
 TEST_F(Dispatch, OutputsChangeOnlyWithThePasswordAndNeverForTimerBoundOutputs)
 {
-    core->ForTests().LiveDati().Password = "pw";
+    setWebPassword("pw");
     core->ForTests().LiveDati().TimerEnabled[1] = true;
     core->ForTests().LiveDati().TimerInput[1] = 2; // timer B drives output 3 (C3)
     Http(url("/"), "POST", "C1=ON&C3=ON&T1=wrong");
@@ -111,7 +112,7 @@ TEST_F(Dispatch, OutputsChangeOnlyWithThePasswordAndNeverForTimerBoundOutputs)
 
 TEST_F(Dispatch, WrongPasswordsLockAnAddressOutForAMinute)
 {
-    core->ForTests().LiveDati().Password = "secret123";
+    setWebPassword("secret123");
     const std::string right = "C1TA=ON&TAON=07.00.00&TAOFF=19.00.00&T2=secret123&B1=Submit";
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(Http(url("/Timer"), "POST", "C1TA=ON&TAON=07.00.00&TAOFF=19.00.00&T2=guess" + std::to_string(i)).Status,
@@ -209,7 +210,7 @@ TEST_F(Dispatch, TimerFormPosts)
             core->ForTests().LiveDati().TimeOn[timer] = QDateTime(QDate(2026, 6, 1), QTime(0, 0));
             core->ForTests().LiveDati().TimerEnabled[timer] = false;
         }
-        core->ForTests().LiveDati().Password = c.password;
+        setWebPassword(c.password);
         const auto reply = Http(url("/Timer"), "POST", c.body);
         const std::string& page = *core->ForTests().Pages().TimerPageText();
         EXPECT_TRUE(reply.Body.starts_with(page)) << c.name;
@@ -229,31 +230,33 @@ namespace {
 
 // The dispatcher on its own, with a core that records what it is asked to do: requests from
 // any client address, and the core thread (this one) held still while they pile up.
-class FakeWebCore final : public WebCore {
+class FakeCommands final : public testsupport::NullCoreCommands {
 public:
-    struct Logged {
-        std::string Address;
-        std::string Stamp;
-        std::int64_t Count;
-    };
-    void RefreshDisplay() override {}
-    void LogWebRequest(const std::string& address, const std::string& stamp, std::int64_t count) override
+    void RecordPageRequests(std::vector<ClientPageRequests> requests) override
     {
-        logged.push_back({address, stamp, count});
+        logged.insert(logged.end(), requests.begin(), requests.end());
     }
-    void AddEventLine(const std::string& message) override { lines.push_back(message); }
-    [[nodiscard]] std::string WebPassword() const override { return password; }
-    bool ApplyTimerForm(const TimerFormPost&) override
+    void NoteEvent(const std::string& message) override { lines.push_back(message); }
+    void ApplyTimerForm(const TimerFormPost&, const std::string& client, QObject* context,
+                        std::function<void(bool)> done) override
     {
         ++timerForms;
-        return false;
+        clients.push_back(client);
+        answerLater(context, std::move(done), false);
     }
-    void ApplyOutputs(const std::array<bool, 8>&) override { ++outputCommands; }
-    [[nodiscard]] std::vector<std::string> MemoLines() const override { return {"a memo line"}; }
+    void SwitchOutputs(const std::array<bool, 8>&, const std::string& client) override
+    {
+        ++outputCommands;
+        clients.push_back(client);
+    }
+    void FetchMemoLines(QObject* context, std::function<void(const std::vector<std::string>&)> done) override
+    {
+        answerLater(context, std::move(done), std::vector<std::string>{"a memo line"});
+    }
 
-    std::string password;
-    std::vector<Logged> logged;
-    std::vector<std::string> lines;
+    std::vector<ClientPageRequests> logged;
+    std::vector<std::string> lines;   // noted in the memo
+    std::vector<std::string> clients; // whom the applied forms came from
     int timerForms = 0;
     int outputCommands = 0;
 };
@@ -275,7 +278,7 @@ protected:
         return reply->value_or(HttpReply{});
     }
 
-    FakeWebCore core;
+    FakeCommands core;
     WebPages pages;
     ManualClock clock{QDateTime(QDate(2026, 6, 1), QTime(12, 0, 0))};
     LocaleFormats formats{"C"};
@@ -309,16 +312,16 @@ TEST_F(DispatcherAlone, WithoutAPasswordOnlyTheLocalNetworkMayUseTheForms)
         {"10.0.0.3", "", "C1=ON&T1=", true, ""},
     };
     for (const auto& c : cases) {
-        core = FakeWebCore{};
-        core.password = c.password;
+        core = FakeCommands{};
+        dispatcher.SetPassword(c.password);
         const HttpReply reply = answer("POST", c.body, c.address);
         const bool timerForm = c.body.starts_with("C1TA");
         EXPECT_EQ(timerForm ? core.timerForms : core.outputCommands, c.applied ? 1 : 0) << c.address << " " << c.body;
         EXPECT_EQ(*reply.Page, timerForm ? *pages.TimerPageText() : page) << c.address;
         EXPECT_EQ(reply.Body, c.after) << c.address << " " << c.body;
-        const std::string named = timerForm ? "Timer set-up changed from the web by " : "Outputs switched from the web by ";
-        EXPECT_EQ(core.lines, c.applied ? std::vector<std::string>{named + c.address + "."} : std::vector<std::string>{})
+        EXPECT_EQ(core.clients, c.applied ? std::vector<std::string>{c.address} : std::vector<std::string>{})
             << c.address;
+        EXPECT_TRUE(core.lines.empty()) << c.address;
     }
 }
 
@@ -326,7 +329,7 @@ TEST_F(DispatcherAlone, TheEventLogIsShownOnlyOnTheLocalNetwork)
 {
     EXPECT_EQ(answer("POST", "T1=log", "127.0.0.1").Body, "<p align=\"left\">a memo line</p>");
     EXPECT_EQ(answer("POST", "T1=log", "192.168.0.4").Body, "<p align=\"left\">a memo line</p>");
-    core.password = "sun";
+    dispatcher.SetPassword("sun");
     for (const char* body : {"T1=log", "T1=log&T2=sun"}) {
         const HttpReply remote = answer("POST", body, "198.51.100.1");
         EXPECT_EQ(*remote.Page, *pages.MainPageText()) << body;

@@ -38,6 +38,12 @@ protected:
     }
     void TearDown() override { core.reset(); }
 
+    // The forms' password, applied as the settings dialog applies it.
+    void setWebPassword(const std::string& password)
+    {
+        core->ForTests().LiveDati().Password = password;
+        core->ApplySettings();
+    }
     [[nodiscard]] std::string url(const std::string& path) const
     {
         return "http://127.0.0.1:" + std::to_string(core->ForTests().WebServer().Port()) + path;
