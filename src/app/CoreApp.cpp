@@ -142,6 +142,7 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     m_labels.GroupBox2 = m_logs.ComputedHeading();
     m_pages.SetComputedHeading(m_logs.ComputedHeading());
     ApplySettings();
+    m_dispatcher.PublishState(State()); // what the status answers show until the first change
 }
 
 CoreApp::~CoreApp()
@@ -260,6 +261,10 @@ CoreSnapshot CoreApp::Snapshot() const
 
 void CoreApp::Report(CoreEventKind kind)
 {
+    if (kind == CoreEventKind::ConnectionLost)
+        m_linkLost = true;
+    if (kind == CoreEventKind::Connected && std::exchange(m_linkLost, false))
+        ++m_record.Polls.Reconnects;
     emit eventOccurred(CoreEvent{kind, m_clock.now()});
 }
 
@@ -278,6 +283,7 @@ void CoreApp::PublishSnapshot()
     CoreState state = State();
     if (state != m_publishedState) {
         m_publishedState = std::move(state);
+        m_dispatcher.PublishState(m_publishedState);
         emit stateUpdated(m_publishedState);
     }
 }

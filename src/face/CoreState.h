@@ -5,6 +5,7 @@
 #include "inverter/InverterStates.h"
 #include "inverter/LinkState.h"
 #include "inverter/MeasurementRecord.h"
+#include "inverter/PollCounters.h"
 
 #include <QDateTime>
 #include <QMetaType>
@@ -68,6 +69,7 @@ struct CoreState {
     // The latest accepted main-values reading and how many were accepted so far.
     QDateTime LastValidReading;
     int ValidReadings = 0;
+    PollCounters Polls;
 
     bool operator==(const CoreState&) const = default;
 };
@@ -105,6 +107,7 @@ struct CoreState {
     state.Phase = phase;
     state.LastValidReading = record.LastValidReading;
     state.ValidReadings = record.ValidReadings;
+    state.Polls = record.Polls;
     return state;
 }
 

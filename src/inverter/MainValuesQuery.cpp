@@ -54,18 +54,28 @@ void InverterQueries::QueryMainValues()
         return;
     }
     if (m_link.LinkConnected) {
+        PollCounters& polls = m_record.Polls;
         if (m_comm.Write(FrameCommand("QPIGS")) <= 0) {
+            ++polls.SendFailed;
             addErrorLine("Error in send command.");
             return; // no line-presence step for a request that never went out
         }
+        ++polls.Requests;
         // A reply that is short of a field, or has anything but a number where a number
         // belongs, is rejected whole, as one with a bad CRC: the record keeps its values.
         const Reply reply = receiveReply("QPIGS", std::nullopt);
         const auto values = reply.Answered() ? ParseMainValues(reply.frame->payload) : std::nullopt;
-        if (values)
+        if (values) {
+            ++polls.Accepted;
             applyMainValuesReply(*values);
-        else
+        } else {
+            std::uint64_t& reason = reply.count <= 0        ? polls.NoReply
+                                    : !reply.frame           ? polls.BadFrame
+                                    : reply.frame->Refused() ? polls.Refused
+                                                             : polls.Malformed;
+            ++reason;
             addErrorLine("Error receiving main values (" + std::to_string(reply.count) + "/" + std::to_string(reply.count) + ")");
+        }
     }
     m_record.UpdateLineTransition(MeasurementRecord::AbsenceThreshold(m_link.MeasTimeIndex));
 }

@@ -2,6 +2,7 @@
 
 #include "inverter/Frame.h"
 #include "inverter/InverterStates.h"
+#include "inverter/PollCounters.h"
 
 #include <QDateTime>
 
@@ -86,6 +87,7 @@ struct MeasurementRecord {
     // came: the watchdog counts the inverter's answers by them, not by cycles run.
     int ValidReadings = 0;
     QDateTime LastValidReading;
+    PollCounters Polls;
 
     // The sixteen display variables := the stripped reply slots they come from.
     void SetDisplayVariablesFromSlots();

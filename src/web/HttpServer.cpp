@@ -357,7 +357,9 @@ void Session::reply(HttpReply reply, bool keepAlive, bool head)
         return;
     auto response = std::make_shared<http::response<http::string_body>>(static_cast<http::status>(reply.Status), 11);
     response->set(http::field::server, "Quorvane");
-    response->set(http::field::content_type, "text/html");
+    response->set(http::field::content_type, reply.ContentType);
+    if (reply.NoStore)
+        response->set(http::field::cache_control, "no-store");
     response->keep_alive(keepAlive);
     if (!head) {
         std::string body;

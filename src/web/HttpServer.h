@@ -26,6 +26,8 @@ struct HttpReply {
     std::string Body;
     // A ready page shared with other replies, sent without a copy; then Body is appended.
     std::shared_ptr<const std::string> Page;
+    std::string ContentType = "text/html";
+    bool NoStore = false; // "Cache-Control: no-store": the answer is stale at once
 };
 
 // The request the handler sees, from the request line's method and target (the document is

@@ -43,23 +43,37 @@ void RequestDispatcher::Handle(const HttpRequest& request, HttpRespond respond)
 {
     if (request.Method == "GET") {
         if (request.Document == "/Timer") {
+            count(WebRequestKind::TimerPage);
             respond(pageReply(m_pages.TimerPageText()));
         } else if (request.Document == "/DataLog" || request.Document == "/MessageLog") {
+            count(WebRequestKind::Other);
             respond({});
+        } else if (request.Document == kStatusPath) {
+            count(WebRequestKind::Status);
+            respond(HttpReply{.Status = 200, .Body = m_status.Latest()->Json, .Page = {},
+                              .ContentType = "application/json", .NoStore = true});
+        } else if (request.Document == kMetricsPath) {
+            count(WebRequestKind::Metrics);
+            respond(HttpReply{.Status = 200, .Body = MetricsText(m_status.Latest()->State, requestCounts()), .Page = {},
+                              .ContentType = "text/plain; version=0.0.4; charset=utf-8", .NoStore = true});
         } else {
+            count(WebRequestKind::MainPage);
             queuePageRequest(request.ClientAddress);
             respond(pageReply(m_pages.MainPageText()));
         }
         return;
     }
     if (request.Method == "HEAD") {
+        count(WebRequestKind::Other);
         respond({});
         return;
     }
     if (request.Method != "POST") {
+        count(WebRequestKind::Other);
         respond(HttpReply{.Status = 405, .Body = {}, .Page = {}});
         return;
     }
+    count(WebRequestKind::Form);
     // The forms need the core thread; a client that floods them gets 503 instead of a queue.
     if (m_formsInFlight.fetch_add(1) >= kMaxFormsInFlight) {
         m_formsInFlight.fetch_sub(1);
@@ -132,6 +146,14 @@ void RequestDispatcher::drainPageRequests()
     m_memoDrainActive = false;
     if (!m_pageRequests.Empty())
         scheduleMemoDrain();
+}
+
+WebRequestCounts RequestDispatcher::requestCounts() const
+{
+    WebRequestCounts counts{};
+    for (std::size_t kind = 0; kind < counts.size(); ++kind)
+        counts[kind] = m_requestCounts[kind].load();
+    return counts;
 }
 
 PasswordGuard::Millis RequestDispatcher::nowMs() const

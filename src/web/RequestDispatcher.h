@@ -2,12 +2,15 @@
 
 #include "face/CoreCommands.h"
 #include "web/HttpServer.h"
+#include "web/MetricsText.h"
 #include "web/PendingPageRequests.h"
+#include "web/StatusBoard.h"
 #include "web/WebAccess.h"
 #include "web/WebForms.h"
 
 #include <QObject>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -46,6 +49,10 @@ public:
     static constexpr std::chrono::milliseconds kMemoInterval{50};
     static constexpr size_t kMemoSlice = 256;
     static constexpr int kMaxFormsInFlight = 8;
+    // The state as JSON and as Prometheus metrics, for scripts and monitoring; neither is a
+    // page request (no memo line, no wake-up in requested-by-web mode).
+    static constexpr const char* kStatusPath = "/api/v1/status";
+    static constexpr const char* kMetricsPath = "/metrics";
 
     // `outputSettleTime` is the wait between switching outputs and the page that shows them;
     // only a caller that drives the core's event loop by hand (the fuzz target) shortens it.
@@ -53,6 +60,8 @@ public:
                       QObject* coreContext, std::chrono::milliseconds outputSettleTime = kOutputSettleTime);
 
     void Handle(const HttpRequest& request, HttpRespond respond);
+    // The state the status and metrics answers show from now on (core thread).
+    void PublishState(const CoreState& state) { m_status.Publish(state); }
     // The password the forms ask for; empty: none (the local network only).
     void SetPassword(std::string password) { m_password = std::move(password); }
 
@@ -75,7 +84,12 @@ private:
     QObject* m_coreContext;
     std::chrono::milliseconds m_outputSettleTime;
 
+    void count(WebRequestKind kind) { m_requestCounts[static_cast<std::size_t>(kind)].fetch_add(1); }
+    [[nodiscard]] WebRequestCounts requestCounts() const;
+
     PendingPageRequests m_pageRequests;
+    StatusBoard m_status;
+    std::array<std::atomic<std::uint64_t>, kWebRequestKinds> m_requestCounts{};
     std::atomic<int> m_formsInFlight{0};
     // Core thread only.
     PasswordGuard m_guard;

@@ -4,6 +4,7 @@
 #include "inverter/Frame.h"
 
 #include <optional>
+#include <ostream>
 #include <tuple>
 
 using namespace quorvane;
@@ -11,6 +12,17 @@ using namespace std::chrono_literals;
 using quorvane::sim::Fault;
 using quorvane::sim::FaultSpec;
 using MainValuesQuery = quorvane::testsupport::QueryFixture;
+
+namespace quorvane {
+
+void PrintTo(const PollCounters& polls, std::ostream* out)
+{
+    *out << "requests " << polls.Requests << ", accepted " << polls.Accepted << ", send failed " << polls.SendFailed
+         << ", no reply " << polls.NoReply << ", bad frame " << polls.BadFrame << ", refused " << polls.Refused
+         << ", malformed " << polls.Malformed << ", reconnects " << polls.Reconnects;
+}
+
+} // namespace quorvane
 
 namespace {
 
@@ -45,6 +57,7 @@ TEST_F(MainValuesQuery, AnAcceptedReplyFillsTheRecord)
     EXPECT_EQ(record.PollTime, clock.now());
     EXPECT_TRUE(memo.Lines().empty());
     EXPECT_EQ(model.ReceivedCommands(), std::vector<std::string>{"QPIGS"});
+    EXPECT_EQ(record.Polls, (PollCounters{.Requests = 1, .Accepted = 1}));
 }
 
 TEST_F(MainValuesQuery, RejectedRepliesKeepTheRecordAndReportOnlyWhenAsked)
@@ -66,20 +79,25 @@ TEST_F(MainValuesQuery, RejectedRepliesKeepTheRecordAndReportOnlyWhenAsked)
         std::optional<FaultSpec> fault;
         Bytes raw;
         size_t received;
+        std::uint64_t PollCounters::*reason; // the rejection it counts as
         bool refused = false;
     } cases[] = {
-        {"no answer", FaultSpec{.kind = Fault::NoAnswer}, {}, 0},
-        {"wrong CRC", FaultSpec{.kind = Fault::WrongCrc}, {}, full},
-        {"truncated", FaultSpec{.kind = Fault::Truncated}, {}, full / 2},
-        {"line noise", FaultSpec{.kind = Fault::Garbage}, {}, full},
-        {"no final CR", std::nullopt, withoutCr, full - 1},
-        {"the CR replaced by another byte", std::nullopt, crReplaced, full},
+        {"no answer", FaultSpec{.kind = Fault::NoAnswer}, {}, 0, &PollCounters::NoReply},
+        {"wrong CRC", FaultSpec{.kind = Fault::WrongCrc}, {}, full, &PollCounters::BadFrame},
+        {"truncated", FaultSpec{.kind = Fault::Truncated}, {}, full / 2, &PollCounters::BadFrame},
+        {"line noise", FaultSpec{.kind = Fault::Garbage}, {}, full, &PollCounters::BadFrame},
+        {"no final CR", std::nullopt, withoutCr, full - 1, &PollCounters::BadFrame},
+        {"the CR replaced by another byte", std::nullopt, crReplaced, full, &PollCounters::BadFrame},
         // Frames whose CRC holds but which are no main-values reply.
-        {"a refusal", std::nullopt, sim::InverterModel::FrameReply("NAK"), 7, true},
-        {"two fields", std::nullopt, sim::InverterModel::FrameReply("230.0 50.0"), 14},
-        {"sixteen fields", std::nullopt, sim::InverterModel::FrameReply(sixteenFields), sixteenFields.size() + 4},
-        {"a NUL inside a field", std::nullopt, sim::InverterModel::FrameReply(nulInAField), full},
-        {"a letter where a number belongs", std::nullopt, sim::InverterModel::FrameReply(letterInAField), full},
+        {"a refusal", std::nullopt, sim::InverterModel::FrameReply("NAK"), 7, &PollCounters::Refused, true},
+        {"two fields", std::nullopt, sim::InverterModel::FrameReply("230.0 50.0"), 14, &PollCounters::Malformed},
+        {"sixteen fields", std::nullopt, sim::InverterModel::FrameReply(sixteenFields), sixteenFields.size() + 4,
+         &PollCounters::Malformed},
+        // The frame reader takes printable payloads only.
+        {"a NUL inside a field", std::nullopt, sim::InverterModel::FrameReply(nulInAField), full,
+         &PollCounters::BadFrame},
+        {"a letter where a number belongs", std::nullopt, sim::InverterModel::FrameReply(letterInAField), full,
+         &PollCounters::Malformed},
     };
     for (const bool showAllErrors : {false, true}) {
         link.ShowAllErrors = showAllErrors;
@@ -92,6 +110,9 @@ TEST_F(MainValuesQuery, RejectedRepliesKeepTheRecordAndReportOnlyWhenAsked)
             record.LineTransition = 0;
             const QDateTime pollTime = record.PollTime;
             const int readings = record.ValidReadings;
+            PollCounters counted = record.Polls;
+            ++counted.Requests;
+            ++(counted.*c.reason);
             model.ClearRawReplies();
             if (!c.raw.empty())
                 model.SetRawReply("QPIGS", c.raw);
@@ -103,6 +124,7 @@ TEST_F(MainValuesQuery, RejectedRepliesKeepTheRecordAndReportOnlyWhenAsked)
 
             EXPECT_FALSE(record.ValuesValid) << c.name;
             EXPECT_EQ(record.ValidReadings, readings) << c.name;
+            EXPECT_EQ(record.Polls, counted) << c.name;
             EXPECT_EQ(record.AcVoltage, "previous") << c.name;
             EXPECT_EQ(record.AcFrequency, "previous") << c.name;
             EXPECT_EQ(record.MainValues[1], "previous") << c.name;
@@ -232,6 +254,7 @@ TEST_F(MainValuesQuery, ARequestThatCannotGoOutSkipsTheLineStep)
     EXPECT_EQ(messages(), std::vector<std::string>{"Error in send command."});
     EXPECT_EQ(record.LineTransition, 0);
     EXPECT_FALSE(record.ValuesValid);
+    EXPECT_EQ(record.Polls, (PollCounters{.SendFailed = 1}));
 }
 
 TEST_F(MainValuesQuery, TestModeMakesUpValuesWithoutTouchingThePort)

@@ -329,6 +329,7 @@ TEST_F(Events, EachIsPublishedOnceInOrderWithTheClocksTime)
         second();
 
     EXPECT_EQ(seen, expected);
+    EXPECT_EQ(core->ForTests().Record().Polls.Reconnects, 1u); // the first connection is none
 }
 
 // An inverter that falls silent and answers again on the same link, without a reconnect.
@@ -345,4 +346,5 @@ TEST_F(Events, ASilenceEndsWithConnectedWhenTheInverterAnswersAgain)
     for (int s = 0; s < 3; ++s)
         second();
     EXPECT_EQ(seen, expected);
+    EXPECT_EQ(core->ForTests().Record().Polls.Reconnects, 1u);
 }

@@ -14,7 +14,8 @@ namespace quorvane::fakes {
 struct HttpResult {
     long Status = 0;
     std::string Body;
-    bool Ok = false; // the request completed
+    std::string Headers; // the response's header lines as received
+    bool Ok = false;     // the request completed
 };
 
 inline HttpResult PerformHttp(const std::string& url, const std::string& method, const std::string& body)
@@ -29,6 +30,11 @@ inline HttpResult PerformHttp(const std::string& url, const std::string& method,
         return size * count;
     });
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &result.Body);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, +[](char* data, size_t size, size_t count, void* out) {
+        static_cast<std::string*>(out)->append(data, size * count);
+        return size * count;
+    });
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &result.Headers);
     if (method == "HEAD")
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     if (method == "POST") {

@@ -1,0 +1,79 @@
+#include "face/StateJson.h"
+
+#include "face/StateIds.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace quorvane {
+
+namespace {
+
+template <typename Enum>
+QJsonValue idOrNull(const std::optional<Enum>& value)
+{
+    return value ? QJsonValue(IdOf(*value)) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue count(std::uint64_t value)
+{
+    return QJsonValue(static_cast<qint64>(value));
+}
+
+} // namespace
+
+std::string IsoTimeWithOffset(const QDateTime& time)
+{
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate).toStdString();
+}
+
+std::string StateJson(const CoreState& state)
+{
+    QJsonObject polls;
+    polls["requests"] = count(state.Polls.Requests);
+    polls["accepted"] = count(state.Polls.Accepted);
+    polls["send_failed"] = count(state.Polls.SendFailed);
+    polls["no_reply"] = count(state.Polls.NoReply);
+    polls["bad_frame"] = count(state.Polls.BadFrame);
+    polls["refused"] = count(state.Polls.Refused);
+    polls["malformed"] = count(state.Polls.Malformed);
+    polls["reconnects"] = count(state.Polls.Reconnects);
+
+    QJsonObject json;
+    json["ac_voltage_v"] = state.AcVoltageV;
+    json["ac_frequency_hz"] = state.AcFrequencyHz;
+    json["pv_input_voltage_v"] = state.PvInputVoltageV;
+    json["pv_input_current_a"] = state.PvInputCurrentA;
+    json["battery_voltage_v"] = state.BatteryVoltageV;
+    json["scc_battery_voltage_v"] = state.SccBatteryVoltageV;
+    json["battery_capacity_percent"] = state.BatteryCapacityPercent;
+    json["charging_current_a"] = state.ChargingCurrentA;
+    json["discharge_current_a"] = state.DischargeCurrentA;
+    json["output_voltage_v"] = state.OutputVoltageV;
+    json["output_frequency_hz"] = state.OutputFrequencyHz;
+    json["output_apparent_power_va"] = state.ApparentPowerVA;
+    json["output_active_power_w"] = state.ActivePowerW;
+    json["load_percent"] = state.LoadPercent;
+    json["heat_sink_temperature_c"] = state.HeatSinkTemperatureC;
+    json["bus_voltage_v"] = state.BusVoltageV;
+    json["values_valid"] = state.ValuesValid;
+    json["mode"] = idOrNull(state.Mode);
+    json["charge_state"] = idOrNull(state.Charge);
+    json["load_source"] = idOrNull(state.Source);
+    json["output_priority"] = idOrNull(state.Priority);
+    json["solar_power_w"] = state.SolarPowerW;
+    json["solar_energy_today_kwh"] = state.SolarEnergyTodayKWh;
+    json["line_apparent_energy_today_kvah"] = state.LineApparentEnergyTodayKVAh;
+    json["line_energy_today_kwh"] = state.LineEnergyTodayKWh;
+    json["solar_energy_total_kwh"] = state.SolarEnergyTotalKWh;
+    json["line_energy_total_kwh"] = state.LineEnergyTotalKWh;
+    json["link"] = IdOf(state.Phase);
+    json["reading_time"] = state.LastValidReading.isValid()
+                               ? QJsonValue(QString::fromStdString(IsoTimeWithOffset(state.LastValidReading)))
+                               : QJsonValue(QJsonValue::Null);
+    json["valid_readings"] = state.ValidReadings;
+    json["polls"] = polls;
+    return QJsonDocument(json).toJson(QJsonDocument::Compact).toStdString();
+}
+
+} // namespace quorvane

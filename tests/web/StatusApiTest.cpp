@@ -1,0 +1,148 @@
+// The state for scripts and monitoring: /api/v1/status as JSON and /metrics for Prometheus,
+// read by real parsers (Qt's JSON reader, promtool) over real HTTP.
+#include "ScopedTimeZone.h"
+#include "WebCoreFixture.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <filesystem>
+#include <regex>
+
+using namespace quorvane;
+
+namespace {
+
+class StatusApi : public testsupport::WebCoreFixture {
+protected:
+    // A reading as the queries leave it, published as the core publishes after a cycle.
+    void takeReading()
+    {
+        MeasurementRecord& record = core->ForTests().Record();
+        record.AcVoltage = "229.5";
+        record.BatteryVoltage = "52.1";
+        record.BatteryCapacity = "087";
+        record.OutputActivePower = "0415";
+        record.Flow.Mode = InverterMode::Battery;
+        record.Flow.Charge = ChargeState::Solar;
+        record.Flow.DecidedSource = LoadSource::BatteryAndSolar;
+        record.AcceptReading(clock.now());
+        record.Polls.Requests = 3;
+        record.Polls.Accepted = 1;
+        record.Polls.BadFrame = 2;
+        core->ForTests().Computed().Aux1 = 1.25; // solar energy today, kWh
+        core->ForTests().Computed().Aux5 = 10.5; // solar energy total, kWh
+        core->RefreshDisplay();
+        core->PublishSnapshot();
+    }
+
+    // The value of the one sample of `name` (with its labels, if any) in `metrics`.
+    static std::optional<double> sample(const std::string& metrics, const std::string& name)
+    {
+        std::istringstream lines(metrics);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.starts_with(name + " "))
+                return std::stod(line.substr(name.size() + 1));
+        }
+        return std::nullopt;
+    }
+};
+
+std::string headerValue(const std::string& headers, const std::string& name)
+{
+    std::smatch match;
+    const std::regex pattern("(^|\r\n)" + name + ": ([^\r\n]*)", std::regex::icase);
+    return std::regex_search(headers, match, pattern) ? match[2].str() : std::string();
+}
+
+} // namespace
+
+TEST_F(StatusApi, TheStatusIsTheStateAsJsonWithTheValuesThePageShows)
+{
+    const testsupport::ScopedTimeZone berlin("Europe/Berlin"); // 1 June, 12:00 UTC: 14:00 there
+    takeReading();
+    const auto reply = fakes::Http(url("/api/v1/status"));
+    ASSERT_EQ(reply.Status, 200);
+    EXPECT_EQ(headerValue(reply.Headers, "Content-Type"), "application/json");
+    EXPECT_EQ(headerValue(reply.Headers, "Cache-Control"), "no-store");
+    EXPECT_EQ(headerValue(reply.Headers, "Access-Control-Allow-Origin"), ""); // no CORS unless asked
+
+    QJsonParseError error{};
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(reply.Body), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << reply.Body;
+    const std::string page = *core->ForTests().Pages().MainPageText();
+    for (const auto& [key, shown] : {std::pair{"ac_voltage_v", "229.5"}, std::pair{"battery_voltage_v", "52.1"}}) {
+        EXPECT_NE(page.find(shown), std::string::npos) << shown;
+        EXPECT_EQ(json[key].toDouble(), std::stod(shown)) << key;
+    }
+    EXPECT_EQ(json["battery_capacity_percent"].toDouble(), 87);
+    EXPECT_EQ(json["output_active_power_w"].toDouble(), 415);
+    EXPECT_EQ(json["mode"].toString(), "battery");
+    EXPECT_EQ(json["charge_state"].toString(), "solar");
+    EXPECT_EQ(json["load_source"].toString(), "battery_and_solar");
+    EXPECT_TRUE(json["output_priority"].isNull()); // not read yet
+    EXPECT_EQ(json["solar_energy_today_kwh"].toDouble(), 1.25);
+    EXPECT_EQ(json["solar_energy_total_kwh"].toDouble(), 10.5);
+    EXPECT_EQ(json["link"].toString(), "disconnected");
+    EXPECT_TRUE(json["values_valid"].toBool());
+    EXPECT_EQ(json["reading_time"].toString(), "2026-06-01T14:00:00+02:00");
+    EXPECT_EQ(json["polls"].toObject()["bad_frame"].toInt(), 2);
+}
+
+TEST_F(StatusApi, BeforeAnyReadingTheStatusSaysSo)
+{
+    const QJsonObject json =
+        QJsonDocument::fromJson(QByteArray::fromStdString(fakes::Http(url("/api/v1/status")).Body)).object();
+    EXPECT_FALSE(json["values_valid"].toBool());
+    EXPECT_TRUE(json["reading_time"].isNull());
+    EXPECT_TRUE(json["mode"].isNull());
+    EXPECT_EQ(json["valid_readings"].toInt(), 0);
+}
+
+TEST_F(StatusApi, TheMetricsPassPromtoolAndCarryTheReadingsAndCounts)
+{
+    const std::filesystem::path promtool = QUORVANE_PROMTOOL;
+    ASSERT_TRUE(std::filesystem::exists(promtool)) << promtool << " is missing: scripts/setup fetches it";
+    takeReading();
+    fakes::Http(url("/"));
+    fakes::Http(url("/Timer"));
+    const auto reply = fakes::Http(url("/metrics"));
+    ASSERT_EQ(reply.Status, 200);
+    EXPECT_EQ(headerValue(reply.Headers, "Content-Type"), "text/plain; version=0.0.4; charset=utf-8");
+
+    QProcess check;
+    check.start(QString::fromStdString(promtool.string()), {"check", "metrics"});
+    ASSERT_TRUE(check.waitForStarted(10000));
+    check.write(QByteArray::fromStdString(reply.Body));
+    check.closeWriteChannel();
+    fakes::PumpUntil([&] { return check.state() == QProcess::NotRunning; }, std::chrono::seconds(60));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardError().toStdString() << reply.Body;
+
+    const std::string& metrics = reply.Body;
+    EXPECT_EQ(sample(metrics, "quorvane_ac_voltage_volts"), 229.5);
+    EXPECT_EQ(sample(metrics, "quorvane_battery_capacity_percent"), 87);
+    EXPECT_EQ(sample(metrics, "quorvane_solar_energy_today_joules"), 1.25 * 3.6e6);
+    EXPECT_EQ(sample(metrics, "quorvane_solar_energy_joules_total"), 10.5 * 3.6e6);
+    EXPECT_EQ(sample(metrics, "quorvane_up"), 0); // read, but the link is down
+    EXPECT_EQ(sample(metrics, "quorvane_last_reading_timestamp_seconds"), clock.now().toSecsSinceEpoch());
+    EXPECT_EQ(sample(metrics, "quorvane_inverter_mode{mode=\"battery\"}"), 1);
+    EXPECT_EQ(sample(metrics, "quorvane_poll_requests_total"), 3);
+    EXPECT_EQ(sample(metrics, "quorvane_poll_rejected_total{reason=\"bad_frame\"}"), 2);
+    EXPECT_EQ(sample(metrics, "quorvane_web_requests_total{kind=\"main_page\"}"), 1);
+    EXPECT_EQ(sample(metrics, "quorvane_web_requests_total{kind=\"timer_page\"}"), 1);
+    EXPECT_EQ(sample(metrics, "quorvane_web_requests_total{kind=\"metrics\"}"), 1);
+}
+
+TEST_F(StatusApi, ScrapesAreNoPageRequests)
+{
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(fakes::Http(url("/metrics")).Status, 200);
+        EXPECT_EQ(fakes::Http(url("/api/v1/status")).Status, 200);
+    }
+    fakes::Http(url("/"));
+    // Only the page request is in the memo, and only once the queue is taken.
+    ASSERT_TRUE(fakes::PumpUntil([this] { return !messages().empty(); }));
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_TRUE(messages()[0].ends_with("requested webpage [CS]1[CE]")) << messages()[0]; // one request, not seven
+}
