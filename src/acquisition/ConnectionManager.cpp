@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <set>
+#include <utility>
 
 namespace quorvane {
 
@@ -312,7 +313,8 @@ void ConnectionManager::declareLinkBack(bool byConnect)
     // Readings again after a reconnect: the connect already said the link is back.
     if (!byConnect && !m_linkLost)
         return;
-    m_linkLost = false;
+    if (std::exchange(m_linkLost, false))
+        ++m_record.Polls.Reconnects;
     if (m_eventSink != nullptr)
         m_eventSink->Report(CoreEventKind::Connected);
 }

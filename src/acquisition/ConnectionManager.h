@@ -134,7 +134,8 @@ private:
     void reportLostPort();
     // The port's loss or the inverter's silence, whichever is said first: one event per outage.
     void declareLinkLost();
-    // A connect succeeded, or the inverter answers again: the outage (if any) is over.
+    // A connect succeeded, or the inverter answers again: the outage (if any) is over, and
+    // counted as a reconnect.
     void declareLinkBack(bool byConnect);
     void followSilence(bool progress);
     // The last valid reading, or the connect when none came since the program started.

@@ -261,10 +261,6 @@ CoreSnapshot CoreApp::Snapshot() const
 
 void CoreApp::Report(CoreEventKind kind)
 {
-    if (kind == CoreEventKind::ConnectionLost)
-        m_linkLost = true;
-    if (kind == CoreEventKind::Connected && std::exchange(m_linkLost, false))
-        ++m_record.Polls.Reconnects;
     emit eventOccurred(CoreEvent{kind, m_clock.now()});
 }
 
@@ -448,11 +444,10 @@ void CoreApp::RefreshDisplay()
 
 void CoreApp::RecordPageRequests(const std::vector<ClientPageRequests>& requests)
 {
-    for (const ClientPageRequests& request : requests) {
+    for (const ClientPageRequests& request : requests)
         m_memo.LogWebRequest(request.Address, request.Stamp, request.Count);
-        if (m_reqByWebBox)
-            m_connection.WakeAcquisition(); // one more cycle when the thread waits; nothing otherwise
-    }
+    if (m_reqByWebBox && !requests.empty())
+        m_connection.WakeAcquisition(); // one more cycle when the thread waits; nothing otherwise
 }
 
 void CoreApp::saveSettings()

@@ -261,7 +261,6 @@ private:
     QTimer m_publishTimer;
     QTimer m_heartbeat;
     bool m_closed = false;
-    bool m_linkLost = false; // lost since the last connection: the next one is a reconnect
     bool m_begun = false;
     bool m_firstMeasurementAwaited = false; // started with the automatic connection, none taken yet
 };

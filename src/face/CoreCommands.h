@@ -1,8 +1,8 @@
 #pragma once
 
 #include "config/Settings.h"
-#include "inverter/HidrawDirectory.h"
 #include "face/WebRequests.h"
+#include "inverter/HidrawDirectory.h"
 #include "inverter/InverterQueries.h" // OutputPriority
 
 #include <array>

@@ -13,8 +13,9 @@ constexpr double kJoulesPerKilowattHour = 3.6e6;
 constexpr std::array<const char*, kWebRequestKinds> kWebRequestKindIds = {"main_page", "timer_page", "form",
                                                                           "status",    "metrics",    "other"};
 
-// The shortest text that reads back as the same double.
-std::string number(double value)
+// The shortest text that reads back as the same number.
+template <typename Number>
+std::string number(Number value)
 {
     std::array<char, 32> text{};
     const auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
@@ -40,10 +41,11 @@ public:
         family(name, "gauge", help);
         sample(name, number(value));
     }
-    void counter(const char* name, const char* help, std::uint64_t value)
+    template <typename Number>
+    void counter(const char* name, const char* help, Number value)
     {
         family(name, "counter", help);
-        sample(name, std::to_string(value));
+        sample(name, number(value));
     }
     // A gauge that is 1 for the one state that holds, with the state as a label; no sample
     // while the state is not known.
@@ -98,10 +100,10 @@ std::string MetricsText(const CoreState& state, const WebRequestCounts& webReque
               state.LineEnergyTodayKWh * kJoulesPerKilowattHour);
     out.gauge("quorvane_line_apparent_energy_today_volt_ampere_seconds", "Line apparent energy since midnight.",
               state.LineApparentEnergyTodayKVAh * kJoulesPerKilowattHour);
-    out.family("quorvane_solar_energy_joules_total", "counter", "Solar energy since the totals' start date.");
-    out.sample("quorvane_solar_energy_joules_total", number(state.SolarEnergyTotalKWh * kJoulesPerKilowattHour));
-    out.family("quorvane_line_energy_joules_total", "counter", "Line energy since the totals' start date.");
-    out.sample("quorvane_line_energy_joules_total", number(state.LineEnergyTotalKWh * kJoulesPerKilowattHour));
+    out.counter("quorvane_solar_energy_joules_total", "Solar energy since the totals' start date.",
+                state.SolarEnergyTotalKWh * kJoulesPerKilowattHour);
+    out.counter("quorvane_line_energy_joules_total", "Line energy since the totals' start date.",
+                state.LineEnergyTotalKWh * kJoulesPerKilowattHour);
 
     out.stateSet("quorvane_inverter_mode", "mode", "The inverter's working mode (1 for the current one).", state.Mode);
     out.stateSet("quorvane_charge_state", "state", "The battery's charge state (1 for the current one).", state.Charge);

@@ -76,6 +76,8 @@ private:
     // Core thread: whether `address` may use a form whose password field is `field`.
     Verdict authorise(const std::string& address, const FormFields& form, const char* field);
     [[nodiscard]] PasswordGuard::Millis nowMs() const;
+    void count(WebRequestKind kind) { m_requestCounts[static_cast<std::size_t>(kind)].fetch_add(1); }
+    [[nodiscard]] WebRequestCounts requestCounts() const;
 
     CoreCommands& m_commands;
     const WebPages& m_pages;
@@ -83,9 +85,6 @@ private:
     const LocaleFormats& m_formats;
     QObject* m_coreContext;
     std::chrono::milliseconds m_outputSettleTime;
-
-    void count(WebRequestKind kind) { m_requestCounts[static_cast<std::size_t>(kind)].fetch_add(1); }
-    [[nodiscard]] WebRequestCounts requestCounts() const;
 
     PendingPageRequests m_pageRequests;
     StatusBoard m_status;
