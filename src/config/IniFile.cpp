@@ -92,6 +92,11 @@ std::optional<std::string> IniFile::Value(std::string_view section, std::string_
     return std::nullopt;
 }
 
+bool IniFile::HasSection(std::string_view section) const
+{
+    return findSection(section) != nullptr;
+}
+
 void IniFile::SetValue(std::string_view section, std::string_view key, std::string_view value)
 {
     Section* target = findSection(section);

@@ -17,6 +17,7 @@ public:
 
     // The first value of the key in the first section of that name.
     [[nodiscard]] std::optional<std::string> Value(std::string_view section, std::string_view key) const;
+    [[nodiscard]] bool HasSection(std::string_view section) const;
     // Replaces the key's line, or adds it at the end of its section (the section at the end
     // of the file when it is new).
     void SetValue(std::string_view section, std::string_view key, std::string_view value);

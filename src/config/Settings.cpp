@@ -28,6 +28,7 @@ constexpr std::array<const char*, 6> kUnitDefaults = {"kWh", "W", "kWh", "kWh", 
 constexpr std::array<const char*, 4> kTimerLetters = {"A", "B", "C", "D"};
 constexpr int kPortKeys = 29;
 constexpr std::string_view kHidIdsKey = "HidIds";
+constexpr std::string_view kMqttSection = "Mqtt";
 
 // Calls visit(section, key, field) for every setting, in the order the file is written.
 // Load and save share this one list, so a key can never be read under one name and written
@@ -98,6 +99,26 @@ void visitSettings(Dati& d, Visit&& visit)
     visit("Condition", "ForceON", d.ForceON);
 
     visit("REBOOT", "Reboot", d.Reboot);
+}
+
+// The [Mqtt] keys, kept apart from visitSettings because the section is not always written.
+template <typename Mqtt, typename Visit>
+void visitMqttSettings(Mqtt& m, Visit&& visit)
+{
+    visit(kMqttSection, "Enabled", m.Enabled);
+    visit(kMqttSection, "Host", m.Host);
+    visit(kMqttSection, "Port", m.Port);
+    visit(kMqttSection, "Username", m.Username);
+    visit(kMqttSection, "Password", m.Password);
+    visit(kMqttSection, "Tls", m.Tls);
+    visit(kMqttSection, "CaFile", m.CaFile);
+    visit(kMqttSection, "ClientId", m.ClientId);
+    visit(kMqttSection, "TopicPrefix", m.TopicPrefix);
+    visit(kMqttSection, "Retain", m.Retain);
+    visit(kMqttSection, "Discovery", m.Discovery);
+    visit(kMqttSection, "DiscoveryPrefix", m.DiscoveryPrefix);
+    visit(kMqttSection, "AllowCommands", m.AllowCommands);
+    visit(kMqttSection, "DeviceId", m.DeviceId);
 }
 
 // Decimal, or hexadecimal after "$" or "0x", with one sign in front; the whole text must be
@@ -247,6 +268,9 @@ TDati LoadSettings(const std::string& path, const LocaleFormats& formats, const 
             settings.Ports[number] = *device;
     }
     settings.HidIds = file.Value("Ports", kHidIdsKey).value_or("");
+    visitMqttSettings(settings.Mqtt, SettingsReader(file, formats, today));
+    if (settings.Mqtt.Port < 1 || settings.Mqtt.Port > 65535)
+        settings.Mqtt.Port = MqttSettings{}.Port;
     return settings;
 }
 
@@ -266,6 +290,8 @@ FileWriteError SaveSettings(const std::string& path, const TDati& settings)
         file.RemoveKey("Ports", kHidIdsKey);
     else
         file.SetValue("Ports", kHidIdsKey, settings.HidIds);
+    if (file.HasSection(kMqttSection) || settings.Mqtt != MqttSettings{})
+        visitMqttSettings(settings.Mqtt, SettingsWriter(file));
     return WriteFileAtomically(path, file.Serialize());
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/MqttSettings.h"
 #include "core/AtomicFile.h"
 
 #include <QDate>
@@ -89,6 +90,9 @@ struct TDati {
     // port search tries besides the inverters' own; empty: the key is not in the file.
     std::string HidIds;
 
+    // [Mqtt]
+    MqttSettings Mqtt;
+
     // The defaults of every key, with the times on `today`.
     explicit TDati(const QDate& today = QDate::currentDate());
 
@@ -103,12 +107,14 @@ extern const std::array<const char*, 15> kBasicInfoKeys;
 [[nodiscard]] std::string SettingsFilePath(const std::string& executablePath);
 
 // Reads the file; a missing file or key gives the defaults, an unreadable value that key's
-// default. Times come back on `today`; they are read as 24-hour "hh:mm:ss" or in the
-// locale's time format, so a file survives a change of locale.
+// default, and so does an MQTT port outside 1..65535. Times come back on `today`; they are
+// read as 24-hour "hh:mm:ss" or in the locale's time format, so a file survives a change of
+// locale.
 [[nodiscard]] TDati LoadSettings(const std::string& path, const LocaleFormats& formats, const QDate& today);
 
 // Writes every key at once, keeping the lines and keys of the file that are not ours. The old
-// file stays whole if the save fails.
+// file stays whole if the save fails. [Mqtt] is written only when the file has it already or
+// a value of it differs from its default, so a file that never used MQTT is saved as before.
 [[nodiscard]] FileWriteError SaveSettings(const std::string& path, const TDati& settings);
 
 // The measuring interval of a MeasTime choice, in milliseconds; 0 for a choice out of range.

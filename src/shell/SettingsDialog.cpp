@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -20,6 +21,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimeEdit>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -70,6 +72,14 @@ QLabel* caption(const QString& text, QWidget* parent, int x, int y)
     return label;
 }
 
+// Placeholder text in a field wide enough to show it whole, frame and margins included.
+void setWholePlaceholder(QLineEdit* field, const QString& placeholder)
+{
+    field->setPlaceholderText(placeholder);
+    const QFontMetrics metrics = field->fontMetrics();
+    field->setMinimumWidth(metrics.horizontalAdvance(placeholder) + 2 * metrics.averageCharWidth());
+}
+
 QString q(const std::string& text)
 {
     return QString::fromStdString(text);
@@ -104,6 +114,7 @@ TSetting::TSetting(Actions actions, UserNotifier& person, QWidget* parent)
     m_tabs->addTab(buildTimerTab(), "Timer");
     m_tabs->addTab(buildBlackListTab(), "BlackList");
     m_tabs->addTab(buildPortsTab(), "Ports");
+    m_tabs->addTab(buildMqttTab(), "MQTT");
 
     m_apply = new QPushButton("Apply", this);
     m_apply->setObjectName("Button4");
@@ -173,6 +184,15 @@ QLineEdit* TSetting::text(const char* name, QWidget* parent, std::function<std::
 
 QLineEdit* TSetting::numericField(const char* name, QWidget* parent, std::string TDati::*setting)
 {
+    return numericField(name, parent,
+                        {.show = [setting](const TDati& d) { return d.*setting; },
+                         .store = [setting](TDati& d, int value) { d.*setting = std::to_string(value); },
+                         .minimum = kPortMinimum,
+                         .whenEmpty = kPortMinimum});
+}
+
+QLineEdit* TSetting::numericField(const char* name, QWidget* parent, IntegerSetting setting)
+{
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
     edit->installEventFilter(new IntegerKeyFilter(edit));
@@ -182,15 +202,18 @@ QLineEdit* TSetting::numericField(const char* name, QWidget* parent, std::string
         MarkModified();
     });
     connect(edit, &QLineEdit::returnPressed, this, [this, edit, setting] {
-        const int value = ValidatedIntegerEntry(edit->text().toStdString(), kPortDefault, kPortMinimum, kPortMaximum, &m_person);
+        const std::string typed = edit->text().toStdString();
+        const int value = typed.empty() || typed == "-"
+                              ? setting.whenEmpty
+                              : ValidatedIntegerEntry(typed, kPortDefault, setting.minimum, kPortMaximum, &m_person);
         if (value < 0)
             return; // refused, and the message said why; the field stays silver
-        m_edit.*setting = std::to_string(value);
+        setting.store(m_edit, value);
         MarkModified();
         edit->setStyleSheet({});
     });
     m_fillers.push_back([this, edit, setting] {
-        edit->setText(q(m_edit.*setting));
+        edit->setText(q(setting.show(m_edit)));
         edit->setStyleSheet({});
     });
     return edit;
@@ -584,6 +607,96 @@ QWidget* TSetting::buildPortsTab()
     connect(ids, &QLineEdit::textEdited, this, [this] { showSearchedHidDevices(); });
     m_fillers.push_back([this] { showSearchedHidDevices(); });
     return tab;
+}
+
+QWidget* TSetting::buildMqttTab()
+{
+    const auto mqttText = [](std::string MqttSettings::*field) {
+        return [field](TDati& d) -> std::string& { return d.Mqtt.*field; };
+    };
+    const auto mqttFlag = [](bool MqttSettings::*field) {
+        return [field](TDati& d) -> bool& { return d.Mqtt.*field; };
+    };
+    const auto row = [](QFormLayout* form, const char* name, const QString& caption, QWidget* field) {
+        auto* label = new QLabel(caption);
+        label->setObjectName(name);
+        label->setBuddy(field);
+        form->addRow(label, field);
+        return label;
+    };
+    auto* tab = new QWidget;
+    auto* layout = new QVBoxLayout(tab);
+    auto* enabled = box("MqttEnabled", "Publish to an MQTT broker", tab, mqttFlag(&MqttSettings::Enabled));
+    connect(enabled, &QCheckBox::clicked, this, &TSetting::applyMqttRules);
+    layout->addWidget(enabled);
+    auto* columns = new QHBoxLayout;
+    layout->addLayout(columns);
+
+    auto* broker = new QGroupBox("Broker", tab);
+    broker->setObjectName("MqttBroker");
+    auto* brokerForm = new QFormLayout(broker);
+    row(brokerForm, "MqttHostLabel", "Host", text("MqttHost", broker, mqttText(&MqttSettings::Host)));
+    auto* port = numericField("MqttPort", broker,
+                              {.show = [](const TDati& d) { return std::to_string(d.Mqtt.Port); },
+                               .store = [](TDati& d, int value) { d.Mqtt.Port = value; },
+                               .minimum = 1,
+                               .whenEmpty = MqttSettings{}.Port});
+    setWholePlaceholder(port, QString::number(MqttSettings{}.Port));
+    row(brokerForm, "MqttPortLabel", "Port", port);
+    auto* username = text("MqttUsername", broker, mqttText(&MqttSettings::Username));
+    setWholePlaceholder(username, "empty: no login");
+    row(brokerForm, "MqttUsernameLabel", "Username", username);
+    auto* password = text("MqttPassword", broker, mqttText(&MqttSettings::Password));
+    password->setEchoMode(QLineEdit::Password);
+    row(brokerForm, "MqttPasswordLabel", "Password", password);
+    auto* tls = box("MqttTls", "TLS", broker, mqttFlag(&MqttSettings::Tls));
+    connect(tls, &QCheckBox::clicked, this, &TSetting::applyMqttRules);
+    brokerForm->addRow(tls);
+    auto* caFile = text("MqttCaFile", broker, mqttText(&MqttSettings::CaFile));
+    setWholePlaceholder(caFile, "empty: the system's CAs");
+    m_mqttTlsWidgets = {row(brokerForm, "MqttCaFileLabel", "CA file", caFile), caFile};
+    columns->addWidget(broker);
+
+    auto* topics = new QGroupBox("Topics", tab);
+    topics->setObjectName("MqttTopics");
+    auto* topicsForm = new QFormLayout(topics);
+    auto* clientId = text("MqttClientId", topics, mqttText(&MqttSettings::ClientId));
+    setWholePlaceholder(clientId, "quorvane-<serial number>");
+    row(topicsForm, "MqttClientIdLabel", "Client id", clientId);
+    auto* prefix = text("MqttTopicPrefix", topics, mqttText(&MqttSettings::TopicPrefix));
+    setWholePlaceholder(prefix, "quorvane/<serial number>");
+    row(topicsForm, "MqttTopicPrefixLabel", "Topic prefix", prefix);
+    topicsForm->addRow(box("MqttRetain", "Retain the state", topics, mqttFlag(&MqttSettings::Retain)));
+    auto* discovery = box("MqttDiscovery", "Home Assistant discovery", topics, mqttFlag(&MqttSettings::Discovery));
+    connect(discovery, &QCheckBox::clicked, this, &TSetting::applyMqttRules);
+    topicsForm->addRow(discovery);
+    auto* discoveryPrefix = text("MqttDiscoveryPrefix", topics, mqttText(&MqttSettings::DiscoveryPrefix));
+    m_mqttDiscoveryWidgets = {row(topicsForm, "MqttDiscoveryPrefixLabel", "Discovery prefix", discoveryPrefix),
+                              discoveryPrefix};
+    columns->addWidget(topics);
+
+    auto* commands = box("MqttAllowCommands", "Allow commands from the broker (output priority)", tab,
+                         mqttFlag(&MqttSettings::AllowCommands));
+    layout->addWidget(commands);
+    layout->addStretch();
+    m_mqttBroker = broker;
+    m_mqttTopics = topics;
+    m_mqttCommands = commands;
+    m_fillers.push_back([this] { applyMqttRules(); });
+    return tab;
+}
+
+void TSetting::applyMqttRules()
+{
+    // A disabled group disables its fields; the TLS and discovery fields follow their own box
+    // as well.
+    const MqttSettings& mqtt = m_edit.Mqtt;
+    for (QWidget* widget : {m_mqttBroker, m_mqttTopics, m_mqttCommands})
+        widget->setEnabled(mqtt.Enabled);
+    for (QWidget* widget : m_mqttTlsWidgets)
+        widget->setEnabled(mqtt.Tls);
+    for (QWidget* widget : m_mqttDiscoveryWidgets)
+        widget->setEnabled(mqtt.Discovery);
 }
 
 void TSetting::ShowHidDevices(std::vector<HidrawDevice> devices)

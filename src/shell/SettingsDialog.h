@@ -71,11 +71,22 @@ private:
     QWidget* buildTimerTab();
     QWidget* buildBlackListTab();
     QWidget* buildPortsTab();
+    QWidget* buildMqttTab();
+    // What a whole-number field edits: how it shows the setting, how an accepted entry is
+    // stored, the smallest entry accepted and the value an empty field stands for.
+    struct IntegerSetting {
+        std::function<std::string(const TDati&)> show;
+        std::function<void(TDati&, int)> store;
+        int minimum = 0;
+        int whenEmpty = 0;
+    };
     QLineEdit* numericField(const char* name, QWidget* parent, std::string TDati::*setting);
+    QLineEdit* numericField(const char* name, QWidget* parent, IntegerSetting setting);
     QCheckBox* box(const char* name, const QString& caption, QWidget* parent, bool TDati::*setting);
     QCheckBox* box(const char* name, const QString& caption, QWidget* parent, std::function<bool&(TDati&)> setting);
     QLineEdit* text(const char* name, QWidget* parent, std::function<std::string&(TDati&)> setting, int maxLength = 0);
     void applyMailRules();
+    void applyMqttRules();
     void setTimerEnabled(size_t timer, bool enabled);
     void showMappedDevice();
     // Marks the listed HID devices the search would try with the ids being edited.
@@ -110,6 +121,11 @@ private:
     QTableWidget* m_ports = nullptr;
     QTableWidget* m_hidDevices = nullptr;
     std::vector<HidrawDevice> m_hidShown;
+    QWidget* m_mqttBroker = nullptr;  // every MQTT control but "Publish" sits in these three
+    QWidget* m_mqttTopics = nullptr;
+    QWidget* m_mqttCommands = nullptr;
+    std::vector<QWidget*> m_mqttTlsWidgets;
+    std::vector<QWidget*> m_mqttDiscoveryWidgets;
 };
 
 } // namespace quorvane

@@ -205,6 +205,112 @@ TEST_F(SettingsFile, TheSearchedHidIdsAreReadAndWrittenBackAndNeverAdded)
     EXPECT_EQ(content().find("HidIds"), std::string::npos);
 }
 
+TEST_F(SettingsFile, TheMqttSectionIsWrittenAndReadBack)
+{
+    write("[Main]\r\nMeasTime=3\r\n");
+    TDati settings = load();
+    EXPECT_EQ(settings.Mqtt, MqttSettings{});
+    // Every field away from its default, so a key read under the wrong name shows.
+    settings.Mqtt = {.Enabled = true,
+                     .Host = "broker.lan",
+                     .Port = 8883,
+                     .Username = "solar",
+                     .Password = "s3cret=x",
+                     .Tls = true,
+                     .CaFile = "/etc/ssl/broker-ca.pem",
+                     .ClientId = "roof",
+                     .TopicPrefix = "home/inverter",
+                     .Retain = false,
+                     .Discovery = false,
+                     .DiscoveryPrefix = "ha",
+                     .AllowCommands = true,
+                     .DeviceId = "92931509101901"};
+    ASSERT_EQ(SaveSettings(path, settings), FileWriteError::None);
+    EXPECT_EQ(load(), settings);
+    EXPECT_TRUE(content().ends_with("[Mqtt]\r\n"
+                                    "Enabled=1\r\n"
+                                    "Host=broker.lan\r\n"
+                                    "Port=8883\r\n"
+                                    "Username=solar\r\n"
+                                    "Password=s3cret=x\r\n"
+                                    "Tls=1\r\n"
+                                    "CaFile=/etc/ssl/broker-ca.pem\r\n"
+                                    "ClientId=roof\r\n"
+                                    "TopicPrefix=home/inverter\r\n"
+                                    "Retain=0\r\n"
+                                    "Discovery=0\r\n"
+                                    "DiscoveryPrefix=ha\r\n"
+                                    "AllowCommands=1\r\n"
+                                    "DeviceId=92931509101901\r\n"))
+        << content();
+}
+
+TEST_F(SettingsFile, TheMqttSectionIsWrittenOnlyOnceItIsInUse)
+{
+    // A file saved before MQTT existed, with its defaults: saved again byte for byte.
+    const std::string before = golden("measTime4.INI");
+    write(before);
+    TDati settings = load();
+    ASSERT_EQ(SaveSettings(path, settings), FileWriteError::None);
+    EXPECT_EQ(content(), before);
+
+    // Any value away from its default (here the serial number learned) adds the section.
+    settings.Mqtt.DeviceId = "92931509101901";
+    ASSERT_EQ(SaveSettings(path, settings), FileWriteError::None);
+    EXPECT_EQ(IniFile::Parse(content()).Value("Mqtt", "DeviceId"), "92931509101901");
+    EXPECT_TRUE(content().starts_with(before + "\r\n[Mqtt]\r\n")) << content();
+
+    // Once in the file the section stays, also when every value is back to its default.
+    settings.Mqtt = {};
+    ASSERT_EQ(SaveSettings(path, settings), FileWriteError::None);
+    const IniFile saved = IniFile::Parse(content());
+    EXPECT_EQ(saved.Value("Mqtt", "DeviceId"), "");
+    EXPECT_EQ(saved.Value("Mqtt", "Host"), "localhost");
+    EXPECT_EQ(saved.Value("Mqtt", "Port"), "1883");
+    EXPECT_EQ(load(), settings);
+}
+
+TEST_F(SettingsFile, AnUnreadableMqttValueGivesThatKeysDefault)
+{
+    const auto with = [](auto change) {
+        MqttSettings settings;
+        change(settings);
+        return settings;
+    };
+    const MqttSettings defaults;
+    const struct {
+        const char* line;
+        MqttSettings expected;
+    } cases[] = {
+        {"Port=0", defaults},
+        {"Port=65536", defaults},
+        {"Port=-1883", defaults},
+        {"Port=mqtt", defaults},
+        {"Port=", defaults},
+        {"Port=1", with([](MqttSettings& m) { m.Port = 1; })},
+        {"Port=65535", with([](MqttSettings& m) { m.Port = 65535; })},
+        {"Port=$22B3", with([](MqttSettings& m) { m.Port = 8883; })},
+        {"Enabled=yes", defaults},
+        {"Enabled=2", with([](MqttSettings& m) { m.Enabled = true; })},
+        {"Tls=true", defaults},
+        {"Retain=no", defaults},
+        {"Discovery=", defaults},
+        {"AllowCommands=on", defaults},
+        // The other keys of the section keep their defaults beside a bad one.
+        {"Host=broker\r\nPort=99999\r\nRetain=0",
+         with([](MqttSettings& m) {
+             m.Host = "broker";
+             m.Retain = false;
+         })},
+    };
+    for (const auto& c : cases) {
+        write(std::string("[Main]\r\nMeasTime=3\r\n[mqtt]\r\n") + c.line + "\r\n");
+        const TDati settings = load();
+        EXPECT_EQ(settings.Mqtt, c.expected) << c.line;
+        EXPECT_EQ(settings.MeasTime, 3) << c.line;
+    }
+}
+
 TEST_F(SettingsFile, AFailedSaveLeavesThePreviousFileWhole)
 {
     write("[Main]\r\nMeasTime=3\r\n");

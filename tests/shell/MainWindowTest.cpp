@@ -444,7 +444,7 @@ TEST_F(SettingsDialogTest, EveryTabAsAPicture)
         dialog().grab().save(QDir(QUORVANE_BUILD_DIR).filePath(QString("settings-tab-%1.png").arg(i)));
     }
     EXPECT_EQ(names, (QStringList{"Main", "Mail", "Basic Info Log", "Computed info Log", "Energy/Event Log ", "Timer",
-                                  "BlackList", "Ports"}));
+                                  "BlackList", "Ports", "MQTT"}));
     EXPECT_EQ(dialog().size(), QSize(694, 354));
     EXPECT_EQ(dialog().windowTitle(), "Settings");
 }

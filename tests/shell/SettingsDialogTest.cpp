@@ -1,6 +1,7 @@
 // The settings dialog over a core on its own thread: what Enter does in its fields, the keys
 // its numeric fields take, and how its working copy follows changes made elsewhere while it
-// is open.
+// is open. The MQTT tab on a dialog of its own: what it shows, what Apply hands on, which
+// fields it offers when.
 #include "FakeUserNotifier.h"
 #include "GatedPacer.h"
 #include "HttpClient.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -290,4 +292,224 @@ TEST_F(OpenSettings, ThePortsTabShowsTheHidDevicesAndWhichOnesTheSearchTries)
 
     dialog().Button4Click();
     EXPECT_EQ(onCore([](CoreApp& core) { return core.ForTests().LiveDati().HidIds; }), "1234:ABCD");
+}
+
+namespace {
+
+// The dialog alone, with the settings Apply hands on kept.
+class MqttTab : public ::testing::Test {
+protected:
+    template <typename Widget = QWidget>
+    Widget* control(const char* name)
+    {
+        auto* widget = dialog.findChild<Widget*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    // Replaces the field's text as typed keys do.
+    void retype(const char* name, const QString& typed)
+    {
+        auto* field = control<QLineEdit>(name);
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, typed);
+    }
+    void fillMqtt(const MqttSettings& mqtt)
+    {
+        live.Mqtt = mqtt;
+        dialog.FormShow(live);
+    }
+    // The defaults but the few fields a case sets.
+    void fillMqtt(bool enabled, bool tls = false, bool discovery = true, int port = MqttSettings{}.Port)
+    {
+        MqttSettings mqtt;
+        mqtt.Enabled = enabled;
+        mqtt.Tls = tls;
+        mqtt.Discovery = discovery;
+        mqtt.Port = port;
+        fillMqtt(mqtt);
+    }
+    static TSetting::Actions keepingApplied(std::vector<TDati>& applied)
+    {
+        TSetting::Actions actions;
+        actions.Apply = [&applied](const TDati& settings) { applied.push_back(settings); };
+        return actions;
+    }
+
+    fakes::FakeUserNotifier person;
+    std::vector<TDati> applied;
+    TSetting dialog{keepingApplied(applied), person};
+    TDati live{QDate(2026, 12, 10)};
+};
+
+} // namespace
+
+TEST_F(MqttTab, ShowsTheSettingsAndApplyHandsOnTheEdits)
+{
+    fillMqtt({.Enabled = true,
+              .Host = "broker.lan",
+              .Port = 8883,
+              .Username = "solar",
+              .Password = "s3cret",
+              .Tls = true,
+              .CaFile = "/etc/ssl/ca.pem",
+              .ClientId = "roof",
+              .TopicPrefix = "home/inverter",
+              .Retain = false,
+              .Discovery = true,
+              .DiscoveryPrefix = "ha",
+              .AllowCommands = false,
+              .DeviceId = "92931509101901"});
+    const struct {
+        const char* name;
+        const char* shown;
+        const char* typed;
+    } fields[] = {
+        {"MqttHost", "broker.lan", "10.0.0.7"},
+        {"MqttUsername", "solar", ""},
+        {"MqttPassword", "s3cret", "other"},
+        {"MqttCaFile", "/etc/ssl/ca.pem", "/srv/ca.crt"},
+        {"MqttClientId", "roof", ""},
+        {"MqttTopicPrefix", "home/inverter", "solar/west"},
+        {"MqttDiscoveryPrefix", "ha", "homeassistant"},
+    };
+    const struct {
+        const char* name;
+        bool shown;
+    } boxes[] = {
+        {"MqttEnabled", true}, {"MqttTls", true}, {"MqttRetain", false}, {"MqttDiscovery", true}, {"MqttAllowCommands", false},
+    };
+    for (const auto& f : fields)
+        EXPECT_EQ(control<QLineEdit>(f.name)->text().toStdString(), f.shown) << f.name;
+    for (const auto& b : boxes)
+        EXPECT_EQ(control<QCheckBox>(b.name)->isChecked(), b.shown) << b.name;
+    EXPECT_EQ(control<QLineEdit>("MqttPort")->text(), "8883");
+    EXPECT_EQ(control<QLineEdit>("MqttPassword")->echoMode(), QLineEdit::Password);
+    EXPECT_FALSE(dialog.Modified());
+
+    for (const auto& f : fields)
+        retype(f.name, f.typed);
+    for (const char* name : {"MqttRetain", "MqttAllowCommands", "MqttTls"})
+        control<QCheckBox>(name)->click();
+    retype("MqttPort", "1884");
+    QTest::keyClick(control<QLineEdit>("MqttPort"), Qt::Key_Return);
+    EXPECT_TRUE(dialog.Modified());
+    dialog.Button4Click();
+
+    ASSERT_EQ(applied.size(), 1U);
+    const MqttSettings expected{.Enabled = true,
+                                .Host = "10.0.0.7",
+                                .Port = 1884,
+                                .Username = "",
+                                .Password = "other",
+                                .Tls = false,
+                                .CaFile = "/srv/ca.crt",
+                                .ClientId = "",
+                                .TopicPrefix = "solar/west",
+                                .Retain = true,
+                                .Discovery = true,
+                                .DiscoveryPrefix = "homeassistant",
+                                .AllowCommands = true,
+                                .DeviceId = "92931509101901"};
+    EXPECT_EQ(applied[0].Mqtt, expected);
+    TDati rest = applied[0];
+    rest.Mqtt = live.Mqtt;
+    EXPECT_EQ(rest, live); // nothing outside the tab changed
+}
+
+TEST_F(MqttTab, ThePortTakesAWholeNumberFromOneTo65535OnEnter)
+{
+    const struct {
+        const char* typed;
+        int port; // 2000 when the entry is refused
+        bool warned;
+    } cases[] = {
+        {"8883", 8883, false},
+        {"65535", 65535, false},
+        {"18x83", 1883, false}, // only digits reach the field
+        {"", 1883, false}, // an empty field stands for the default, its placeholder
+        {"0", 2000, true},
+        {"65536", 2000, true},
+    };
+    for (const auto& c : cases) {
+        fillMqtt(true, false, true, 2000);
+        person.captionedWarnings.clear();
+        retype("MqttPort", c.typed);
+        EXPECT_EQ(dialog.EditDati().Mqtt.Port, 2000) << c.typed << ": a draft until Enter";
+        QTest::keyClick(control<QLineEdit>("MqttPort"), Qt::Key_Return);
+        EXPECT_EQ(dialog.EditDati().Mqtt.Port, c.port) << c.typed;
+        EXPECT_EQ(person.captionedWarnings.size(), c.warned ? 1U : 0U) << c.typed;
+    }
+}
+
+TEST_F(MqttTab, FieldsAreOfferedOnlyWhenTheyApply)
+{
+    const struct {
+        bool enabled, tls, discovery;
+        bool host, caFile, discoveryPrefix; // besides Host: every field and box but "Publish"
+    } cases[] = {
+        {false, true, true, false, false, false},
+        {true, false, false, true, false, false},
+        {true, true, false, true, true, false},
+        {true, false, true, true, false, true},
+    };
+    const char* followingPublish[] = {"MqttHost",      "MqttPort",        "MqttUsername", "MqttPassword",
+                                      "MqttTls",       "MqttClientId",    "MqttTopicPrefix", "MqttRetain",
+                                      "MqttDiscovery", "MqttAllowCommands"};
+    for (const auto& c : cases) {
+        fillMqtt(c.enabled, c.tls, c.discovery);
+        const std::string name = std::string("enabled ") + (c.enabled ? "1" : "0") + ", TLS " + (c.tls ? "1" : "0") +
+                                 ", discovery " + (c.discovery ? "1" : "0");
+        EXPECT_TRUE(control("MqttEnabled")->isEnabled()) << name;
+        for (const char* field : followingPublish)
+            EXPECT_EQ(control(field)->isEnabled(), c.host) << name << ": " << field;
+        EXPECT_EQ(control("MqttCaFile")->isEnabled(), c.caFile) << name;
+        EXPECT_EQ(control("MqttCaFileLabel")->isEnabled(), c.caFile) << name;
+        EXPECT_EQ(control("MqttDiscoveryPrefix")->isEnabled(), c.discoveryPrefix) << name;
+        EXPECT_EQ(control("MqttDiscoveryPrefixLabel")->isEnabled(), c.discoveryPrefix) << name;
+    }
+
+    // Ticking and clearing the boxes does the same at once.
+    fillMqtt(false, false, false);
+    control<QCheckBox>("MqttEnabled")->click();
+    EXPECT_TRUE(control("MqttHost")->isEnabled());
+    EXPECT_FALSE(control("MqttCaFile")->isEnabled());
+    control<QCheckBox>("MqttTls")->click();
+    control<QCheckBox>("MqttDiscovery")->click();
+    EXPECT_TRUE(control("MqttCaFile")->isEnabled());
+    EXPECT_TRUE(control("MqttDiscoveryPrefix")->isEnabled());
+    control<QCheckBox>("MqttEnabled")->click();
+    EXPECT_FALSE(control("MqttCaFile")->isEnabled());
+    EXPECT_FALSE(control("MqttDiscoveryPrefix")->isEnabled());
+    EXPECT_FALSE(control("MqttAllowCommands")->isEnabled());
+    control<QCheckBox>("MqttEnabled")->click(); // the TLS and discovery boxes are still ticked
+    EXPECT_TRUE(control("MqttCaFile")->isEnabled());
+    EXPECT_TRUE(control("MqttDiscoveryPrefix")->isEnabled());
+}
+
+TEST_F(MqttTab, ShowsItsTextsWhole)
+{
+    auto* tabs = control<QTabWidget>("PageControl1");
+    const int index = tabs->indexOf(control("MqttEnabled")->parentWidget());
+    ASSERT_EQ(tabs->tabText(index), "MQTT");
+
+    fillMqtt(true, true);
+    dialog.show();
+    tabs->setCurrentIndex(index);
+    QWidget* tab = tabs->widget(index);
+    ASSERT_TRUE(PumpUntil([&] { return tab->isVisible() && control("MqttAllowCommands")->isVisible(); }));
+    tab->layout()->activate();
+    const auto whole = [&](QWidget* widget, int textWidth) {
+        const QRect area(widget->mapTo(tab, QPoint(0, 0)), widget->size());
+        EXPECT_TRUE(tab->rect().contains(area)) << widget->objectName().toStdString();
+        EXPECT_GE(widget->width(), textWidth) << widget->objectName().toStdString();
+    };
+    for (QLabel* label : tab->findChildren<QLabel*>())
+        whole(label, label->sizeHint().width());
+    for (QCheckBox* box : tab->findChildren<QCheckBox*>())
+        whole(box, box->sizeHint().width());
+    for (QLineEdit* field : tab->findChildren<QLineEdit*>())
+        whole(field, field->fontMetrics().horizontalAdvance(field->placeholderText()) + 8); // + frame, margins
+    for (QWidget* widget : tab->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_FALSE(widget->objectName().isEmpty()) << widget->metaObject()->className();
 }
