@@ -203,6 +203,7 @@ void CoreApp::Begin()
     m_logs.EnergyList().Republish();
     emit snapshotChanged(Snapshot());
     emit stateUpdated(State());
+    emit mqttSettingsApplied(m_live.Mqtt);
     if (!std::exchange(m_begun, true)) {
         // The automatic connection of the first showing. A connect that succeeds refreshes
         // the display itself; a failed one leaves it as it is.
@@ -276,6 +277,7 @@ void CoreApp::PublishSnapshot()
         m_published = snapshot;
         emit snapshotChanged(m_published);
     }
+    rememberMqttDeviceId();
     CoreState state = State();
     if (state != m_publishedState) {
         m_publishedState = std::move(state);
@@ -354,6 +356,7 @@ void CoreApp::SetServerEnabled(bool enabled)
 
 void CoreApp::ApplySettings()
 {
+    emit mqttSettingsApplied(m_live.Mqtt);
     m_dispatcher.SetPassword(m_live.Password);
     // 1. The web server, on the port as it now reads. A port that is no number ends here,
     //    with the server stopped and nothing shown.
@@ -455,6 +458,17 @@ void CoreApp::saveSettings()
     const FileWriteError error = SaveSettings(m_options.SettingsPath, m_live);
     if (error != FileWriteError::None)
         m_memo.AddEventLine("Error writing " + m_options.SettingsPath + ": " + toString(error) + ".");
+}
+
+void CoreApp::rememberMqttDeviceId()
+{
+    if (!m_live.Mqtt.Enabled || m_record.SerialNumber.empty() || m_live.Mqtt.DeviceId == m_record.SerialNumber)
+        return;
+    m_live.Mqtt.DeviceId = m_record.SerialNumber;
+    saveSettings();
+    SettingsChange change;
+    change.MqttDeviceId = m_live.Mqtt.DeviceId;
+    emit settingsChanged(change);
 }
 
 bool CoreApp::ApplyTimerForm(const TimerFormPost& post, const std::string& client)

@@ -187,6 +187,8 @@ signals:
     // Timer form): the settings dialog's working copy takes them.
     void settingsChanged(const quorvane::SettingsChange& change);
     void closed();
+    // The [Mqtt] settings as applied: at every Begin and whenever settings are applied.
+    void mqttSettingsApplied(const quorvane::MqttSettings& settings);
     // The first measurement of a connection has been taken. `firstSinceAutomaticStart` holds
     // only for the first one after a start whose settings connect by themselves (the desktop
     // moves to the tray then).
@@ -217,6 +219,9 @@ private:
     void Report(CoreEventKind kind) override;
 
     void saveSettings();
+    // The serial number the inverter told is kept as the MQTT device id, so that the next
+    // run uses the same topics from its start.
+    void rememberMqttDeviceId();
 
     Options m_options;
     const Clock& m_clock;

@@ -19,10 +19,13 @@ CoreHost::CoreHost(CoreApp::Options options, const Clock& clock, SerialOpener& o
     m_home->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_home, &QObject::deleteLater);
     m_thread.start();
+    m_mqtt = std::make_unique<MqttService>(*this, m_options.SettingsPath);
 }
 
 CoreHost::~CoreHost()
 {
+    // The publisher commands the core: it goes first.
+    m_mqtt.reset();
     if (m_thread.isRunning()) {
         // The core's end is handed back through a promise rather than Qt's blocking call, so
         // that race checkers see everything the core thread did (to the port, the line, the
@@ -49,6 +52,10 @@ void CoreHost::Start()
         m_home,
         [this] {
             m_core = new CoreApp(m_options, m_clock, m_opener, m_person);
+            MqttPublisher* mqtt = m_mqtt->Publisher();
+            connect(m_core, &CoreApp::mqttSettingsApplied, mqtt, &MqttPublisher::ApplySettings);
+            connect(m_core, &CoreApp::stateUpdated, mqtt, &MqttPublisher::TakeState);
+            connect(m_core, &CoreApp::eventOccurred, mqtt, &MqttPublisher::TakeEvent);
             QMetaObject::invokeMethod(this, [this] { emit ready(m_core); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);

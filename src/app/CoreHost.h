@@ -2,18 +2,21 @@
 
 #include "app/CoreApp.h"
 #include "app/CoreCommandQueue.h"
+#include "mqtt/MqttService.h"
 
 #include <QObject>
 #include <QThread>
 
 #include <functional>
+#include <memory>
 
 namespace quorvane {
 
 // Runs the core on its own thread: the core thread, a Qt event loop that owns the CoreApp and
 // everything in it. The host lives on the thread that made it (the GUI thread) and never waits
 // for the core thread, except at the very end, to let the core go. It is the core's command
-// face: each command is queued to the core thread.
+// face: each command is queued to the core thread. It also runs the MQTT publisher, the
+// front end for brokers, which follows the core as the window does.
 class CoreHost final : public QObject, public CoreCommandQueue {
     Q_OBJECT
 public:
@@ -40,6 +43,7 @@ private:
     QThread m_thread;
     QObject* m_home = nullptr; // lives on the core thread: the context of everything posted there
     CoreApp* m_core = nullptr; // owned; built and destroyed on the core thread
+    std::unique_ptr<MqttService> m_mqtt; // a front end of the core, on its own thread
 };
 
 } // namespace quorvane

@@ -11,6 +11,7 @@
 #include <QMetaType>
 
 #include <optional>
+#include <string>
 
 namespace quorvane {
 
@@ -70,6 +71,8 @@ struct CoreState {
     QDateTime LastValidReading;
     int ValidReadings = 0;
     PollCounters Polls;
+    // The inverter's serial number as it told it; empty while unknown.
+    std::string SerialNumber;
 
     bool operator==(const CoreState&) const = default;
 };
@@ -108,6 +111,7 @@ struct CoreState {
     state.LastValidReading = record.LastValidReading;
     state.ValidReadings = record.ValidReadings;
     state.Polls = record.Polls;
+    state.SerialNumber = record.SerialNumber;
     return state;
 }
 

@@ -68,6 +68,8 @@ std::string StateJson(const CoreState& state)
     json["solar_energy_total_kwh"] = state.SolarEnergyTotalKWh;
     json["line_energy_total_kwh"] = state.LineEnergyTotalKWh;
     json["link"] = IdOf(state.Phase);
+    json["serial_number"] = state.SerialNumber.empty() ? QJsonValue(QJsonValue::Null)
+                                                       : QJsonValue(QString::fromStdString(state.SerialNumber));
     json["reading_time"] = state.LastValidReading.isValid()
                                ? QJsonValue(QString::fromStdString(IsoTimeWithOffset(state.LastValidReading)))
                                : QJsonValue(QJsonValue::Null);

@@ -88,6 +88,9 @@ struct MeasurementRecord {
     int ValidReadings = 0;
     QDateTime LastValidReading;
     PollCounters Polls;
+    // The serial number the inverter gave at the latest presence check, letters and digits
+    // only; empty while none was told (a unit that refuses the query, the test mode).
+    std::string SerialNumber;
 
     // The sixteen display variables := the stripped reply slots they come from.
     void SetDisplayVariablesFromSlots();

@@ -8,6 +8,10 @@
 #include "inverter/InverterQueries.h"
 #include "inverter/Wincom.h"
 
+#include <cctype>
+#include <string>
+#include <string_view>
+
 namespace quorvane {
 
 namespace {
@@ -24,6 +28,19 @@ struct PriorityTexts {
     const char* failure;
     bool OutputRequests::*buttonEnabled;
 };
+
+// The serial number in a presence reply, as far as it is letters and digits: it names the
+// device to integrations (topics, identifiers), where other characters have meanings.
+std::string SerialNumberOf(std::string_view payload)
+{
+    std::string serial;
+    for (const char c : payload) {
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0 || serial.size() == 32)
+            break;
+        serial += c;
+    }
+    return serial;
+}
 
 PriorityTexts textsOf(OutputPriority priority)
 {
@@ -57,6 +74,8 @@ bool InverterQueries::CheckInverter()
     // answers the queries that matter, so it must not be reported absent.
     const Reply reply = receiveReply("QID", kPresenceReplyLength);
     const bool answered = reply.frame.has_value();
+    if (reply.Answered())
+        m_record.SerialNumber = SerialNumberOf(reply.frame->payload);
     m_memo.AddEventLine(answered ? "Inverter connected." : "Inverter Not connected.");
     return answered;
 }

@@ -189,6 +189,10 @@ TEST_F(PriorityQueries, EveryUnitThatAnswersThePresenceCheckIsThere)
             model.InjectFault(*c.fault);
         EXPECT_EQ(queries.CheckInverter(), c.lines.back() == "Inverter connected.") << c.name;
         EXPECT_EQ(messages(), c.lines) << c.name;
+        // The serial number is kept as told; nothing is made up for a unit that did not tell it.
+        const bool told = !c.refused && !c.fault;
+        EXPECT_EQ(record.SerialNumber, told ? model.SerialNumber() : std::string()) << c.name;
+        record.SerialNumber.clear();
     }
 }
 

@@ -159,6 +159,12 @@ void InverterModel::SetSerialNumber(std::string digits)
     m_serialNumber = std::move(digits);
 }
 
+std::string InverterModel::SerialNumber() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_serialNumber;
+}
+
 void InverterModel::SetSerialNumberLength(int digits)
 {
     std::string number;

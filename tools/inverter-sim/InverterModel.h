@@ -81,6 +81,7 @@ public:
     [[nodiscard]] int OutputPriority() const;
     void SetRatedField(int field, std::string value);
     void SetSerialNumber(std::string digits);
+    [[nodiscard]] std::string SerialNumber() const;
     // A serial number of 13, 14 (the default) or 16 digits, or any other length.
     void SetSerialNumberLength(int digits);
     // The shape of the main-values reply by its length (kMainValuesLengths); false, and the

@@ -1,15 +1,16 @@
 // quorvane-inverter-sim: an inverter on a pseudo-terminal, for trying Quorvane without one.
 //
 //   quorvane-inverter-sim [--full-speed] [--delay MS] [--mode LETTER] [--priority 0|1|2]
-//                         [--line-absent] [--link PATH] [--serial-digits N] [--qpigs-length N]
-//                         [--lf] [--stale] [--nak COMMAND]
+//                         [--line-absent] [--link PATH] [--serial NUMBER] [--serial-digits N]
+//                         [--qpigs-length N] [--lf] [--stale] [--nak COMMAND]
 //
 // Prints the device to connect to, then takes commands on standard input, one per line:
 //   field N VALUE | mode LETTER | priority N | line present|absent | bits CHARGE SOLAR LINE
 //   fault no-answer|wrong-crc|truncated|garbage|extra-bytes|delay|split|unplug [TIMES] [MS]
 //   clear-faults | unplug | commands | quit
 // and the habits of real units:
-//   serial-digits N          a serial number of N digits (13, 14, 16 are seen)
+//   serial-digits N          a serial number of N digits (13, 14, 16 are seen); --serial
+//                            NUMBER at the start gives the number itself
 //   qpigs-length N           main-values replies of 94, 110, 112, 119, 120 or 122 bytes
 //   lf on|off                a LF after the CR of every reply
 //   stale [HEX ...]|off      these bytes (by default the tail of an earlier reply) before
@@ -47,7 +48,7 @@ const std::map<std::string, Fault> kFaultNames = {
 void usage()
 {
     std::cerr << "usage: quorvane-inverter-sim [--full-speed] [--delay MS] [--mode LETTER] "
-                 "[--priority 0|1|2] [--line-absent] [--link PATH] [--serial-digits N] "
+                 "[--priority 0|1|2] [--line-absent] [--link PATH] [--serial NUMBER] [--serial-digits N] "
                  "[--qpigs-length N] [--lf] [--stale] [--nak COMMAND]\n";
 }
 
@@ -211,6 +212,8 @@ int main(int argc, char** argv)
             model.SetLinePresent(false);
         } else if (option == "--link" && hasValue) {
             linkPath = argv[++i];
+        } else if (option == "--serial" && hasValue) {
+            model.SetSerialNumber(argv[++i]);
         } else if (option == "--serial-digits" && hasValue) {
             model.SetSerialNumberLength(std::atoi(argv[++i]));
         } else if (option == "--qpigs-length" && hasValue && model.SetMainValuesLength(std::atoi(argv[i + 1]))) {
