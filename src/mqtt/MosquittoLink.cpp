@@ -73,7 +73,7 @@ MosquittoLink::MosquittoLink(MqttEndpoint endpoint, Listener listener)
     }
     m_thread = std::thread([this, setupError] {
         if (!setupError.empty()) {
-            m_listener.Failed(setupError);
+            m_listener.Failed(setupError, false);
             return;
         }
         run();
@@ -151,7 +151,7 @@ void MosquittoLink::run()
             const int result = mosquitto_connect_async(m_client, m_endpoint.Host.c_str(), m_endpoint.Port,
                                                        kKeepAliveSeconds);
             if (result != MOSQ_ERR_SUCCESS) {
-                m_listener.Failed(describe(result));
+                m_listener.Failed(describe(result), true);
                 if (!waitBeforeRetry())
                     return;
                 continue;
@@ -163,7 +163,7 @@ void MosquittoLink::run()
             open = false;
             if (m_ending)
                 return;
-            m_listener.Failed(describe(result));
+            m_listener.Failed(describe(result), true);
             if (!waitBeforeRetry())
                 return;
             continue;
@@ -177,7 +177,7 @@ void MosquittoLink::onConnect(mosquitto* client, void* self, int result)
 {
     auto* link = static_cast<MosquittoLink*>(self);
     if (result != 0) {
-        link->m_listener.Failed(mosquitto_connack_string(result));
+        link->m_listener.Failed(mosquitto_connack_string(result), true);
         return;
     }
     link->m_retryDelayMs = kFirstRetryDelay.count();

@@ -39,7 +39,9 @@ class MosquittoLink {
 public:
     struct Listener {
         std::function<void()> Connected;                 // the broker accepted the connection
-        std::function<void(const std::string&)> Failed;  // an attempt failed or the link broke: why
+        // An attempt failed or the link broke, and why; `retrying` is false when the settings
+        // themselves make every attempt fail (a CA file that cannot be read), so none follows.
+        std::function<void(const std::string& reason, bool retrying)> Failed;
         std::function<void(const std::string& topic, const std::string& payload)> MessageArrived;
     };
 

@@ -130,10 +130,11 @@ void MqttPublisher::startLink()
                 QMetaObject::invokeMethod(this, [this, generation] { linkUp(generation); }, Qt::QueuedConnection);
             },
         .Failed =
-            [this, generation](const std::string& reason) {
+            [this, generation](const std::string& reason, bool retrying) {
                 AnnounceHandover();
                 QMetaObject::invokeMethod(
-                    this, [this, generation, reason] { linkFailed(generation, reason); }, Qt::QueuedConnection);
+                    this, [this, generation, reason, retrying] { linkFailed(generation, reason, retrying); },
+                    Qt::QueuedConnection);
             },
         .MessageArrived =
             [this, generation](const std::string& topic, const std::string& payload) {
@@ -188,15 +189,16 @@ void MqttPublisher::linkUp(int generation)
     }
 }
 
-void MqttPublisher::linkFailed(int generation, const std::string& reason)
+void MqttPublisher::linkFailed(int generation, const std::string& reason, bool retrying)
 {
     if (generation != m_generation)
         return;
+    const std::string next = retrying ? "; trying again." : "; not trying again until the settings change.";
     if (m_connected) {
         m_connected = false;
-        note("MQTT: the connection to " + brokerName() + " was lost (" + reason + "); trying again.");
+        note("MQTT: the connection to " + brokerName() + " was lost (" + reason + ")" + next);
     } else if (!m_outageNoted) {
-        note("MQTT: the broker " + brokerName() + " cannot be reached (" + reason + "); trying again.");
+        note("MQTT: the broker " + brokerName() + " cannot be reached (" + reason + ")" + next);
     }
     m_outageNoted = true;
 }

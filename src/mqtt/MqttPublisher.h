@@ -47,7 +47,7 @@ private:
     // Ends the link; `withdraw` takes back what the old identity left retained on the broker.
     void endLink(bool withdraw);
     void linkUp(int generation);
-    void linkFailed(int generation, const std::string& reason);
+    void linkFailed(int generation, const std::string& reason, bool retrying);
     void messageArrived(int generation, const std::string& topic, const std::string& payload);
     void publishState();
     // The queued events in order, as far as the link takes them.
