@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 namespace quorvane::sim {
 
@@ -34,8 +35,9 @@ Bytes readChunk(int master)
 
 } // namespace
 
-PtyInverter::PtyInverter(InverterModel& model)
+PtyInverter::PtyInverter(InverterModel& model, ReplyWritten replyWritten)
     : m_model(model),
+      m_replyWritten(std::move(replyWritten)),
       m_server(model, readChunk, [this](int master, const ReplySchedule& reply) { return sendReply(master, reply); })
 {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -106,6 +108,14 @@ bool PtyInverter::sendReply(int master, const ReplySchedule& reply)
         const ssize_t written = ::write(master, due.data(), due.size());
         if (written > 0)
             m_bytesSent += static_cast<size_t>(written);
+    }
+    if (m_replyWritten && !reply.empty()) {
+        const auto lastByteAt = SteadyClock::now();
+        Bytes sent;
+        sent.reserve(reply.size());
+        for (const TimedByte& byte : reply)
+            sent.push_back(byte.value);
+        m_replyWritten(sent, lastByteAt);
     }
     return true;
 }

@@ -4,6 +4,8 @@
 #include "RequestServer.h"
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <string>
 
 namespace quorvane::sim {
@@ -15,7 +17,11 @@ namespace quorvane::sim {
 // line thread. The test's thread calls the public functions; the line thread counts the bytes.
 class PtyInverter {
 public:
-    explicit PtyInverter(InverterModel& model);
+    // Told on the line thread the moment a reply's last byte has been written: the reply as
+    // sent and that moment. For benchmarks that time what the program does after a reply.
+    using ReplyWritten = std::function<void(const Bytes& reply, std::chrono::steady_clock::time_point lastByteAt)>;
+
+    explicit PtyInverter(InverterModel& model, ReplyWritten replyWritten = {});
     ~PtyInverter();
     PtyInverter(const PtyInverter&) = delete;
     PtyInverter& operator=(const PtyInverter&) = delete;
@@ -37,6 +43,7 @@ private:
     int m_heldSlave = -1;  // keeps the line up while no client has the port open
     std::string m_devicePath;
     std::atomic<size_t> m_bytesSent{0};
+    const ReplyWritten m_replyWritten; // may be empty
     // Last: built after, and stopped before, what its steps use. Its device end is the master.
     RequestServer m_server;
 };
