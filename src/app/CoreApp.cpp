@@ -103,6 +103,8 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     m_timer3.SetHandler([this] { m_sampler.Timer3Timer(); });
 
     connect(this, &CoreApp::stateChanged, this, &CoreApp::PublishSnapshot, Qt::QueuedConnection);
+    // A reading reaches the front ends (a broker among them) the moment its cycle step ends.
+    m_steps.ReadingDone = [this] { PublishSnapshot(); };
     connect(&m_mail, &MailSender::progressChanged, this, &CoreApp::PublishSnapshot, Qt::QueuedConnection);
     // The memo and the log lists reach the front ends through the core's own signals.
     connect(&m_memo, &EventMemo::linesAppended, this, &CoreApp::memoLinesAppended);

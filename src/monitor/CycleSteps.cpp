@@ -42,10 +42,13 @@ void CycleSteps::ComputeValues()
 
 void CycleSteps::StampReading()
 {
-    if (!m_record.ModeValid || !m_record.ValuesValid)
-        return;
-    const QDateTime now = m_clock.now();
-    m_record.LastReadingStamp = m_formats.shortDate(now.date()) + " - " + m_formats.longTime(now.time()) + RefreshNote;
+    if (m_record.ModeValid && m_record.ValuesValid) {
+        const QDateTime now = m_clock.now();
+        m_record.LastReadingStamp =
+            m_formats.shortDate(now.date()) + " - " + m_formats.longTime(now.time()) + RefreshNote;
+    }
+    if (ReadingDone)
+        ReadingDone();
 }
 
 void CycleSteps::ServePriority(OutputPriority priority)

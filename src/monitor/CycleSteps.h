@@ -2,6 +2,7 @@
 
 #include "acquisition/AcquisitionSteps.h"
 
+#include <functional>
 #include <string>
 
 namespace quorvane {
@@ -31,6 +32,9 @@ public:
 
     // The web refresh note that ends every reading stamp, for example " (Refresh = 2 sec.)".
     std::string RefreshNote;
+    // Runs at the end of every reading's stamp step, so that what the reading brought is
+    // published at once rather than at the next publishing tick.
+    std::function<void()> ReadingDone;
 
 private:
     TComm& m_comm;

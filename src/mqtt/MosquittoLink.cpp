@@ -53,6 +53,8 @@ MosquittoLink::MosquittoLink(MqttEndpoint endpoint, Listener listener)
         // No cap on QoS 1 messages awaiting their acknowledgement: a capped one waits in the
         // library until an earlier one is acknowledged, and would miss a goodbye's disconnect.
         mosquitto_int_option(m_client, MOSQ_OPT_SEND_MAXIMUM, UINT16_MAX);
+        // A state and an event sent together must not wait for the broker's delayed ACK.
+        mosquitto_int_option(m_client, MOSQ_OPT_TCP_NODELAY, 1);
         int result = MOSQ_ERR_SUCCESS;
         if (!m_endpoint.Username.empty())
             result = mosquitto_username_pw_set(m_client, m_endpoint.Username.c_str(), orNull(m_endpoint.Password));

@@ -138,6 +138,7 @@ private:
                << "persistence_location " << m_folder << "/\n"
                << "queue_qos0_messages true\n"
                << "max_queued_messages 0\n"
+               << "set_tcp_nodelay true\n"
                << "log_dest none\n";
         if (::geteuid() == 0) // the broker would give up root for a user of its own, who cannot read here
             config << "user root\n";
