@@ -2,6 +2,7 @@
 // simulator on a pseudo-terminal, watched through its standard output and the messages it sends
 // to a notification socket the test holds, as systemd's would be.
 #include "ChildProcess.h"
+#include "DaemonRun.h"
 #include "HttpClient.h"
 #include "InverterModel.h"
 #include "PtyInverter.h"
@@ -14,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -91,11 +91,7 @@ protected:
 
     void writeSettings(const std::string& path, bool autoConnect = true) const
     {
-        std::ofstream(path, std::ios::binary)
-            << "[Main]\r\nCOM PORT index=1\r\nAutoSearch=0\r\nAutoConnect=" << (autoConnect ? 1 : 0)
-            << "\r\nMeasTime=0\r\n[Http]\r\nPort=0\r\n"
-               "[Ports]\r\nCOM1="
-            << pty.DevicePath() << "\r\n";
+        std::ofstream(path, std::ios::binary) << fakes::SerialLineSettings(pty.DevicePath(), autoConnect);
     }
 
     // quorvaned on the folder, as the unit starts it: with a notification socket and a watchdog.
@@ -110,31 +106,11 @@ protected:
         return daemon;
     }
 
-    // Reads the program's output until a line holds `text`; the line, or nothing.
     std::optional<std::string> waitForLine(fakes::ChildProcess& daemon, const std::string& text)
     {
-        const auto deadline = std::chrono::steady_clock::now() + kPatience;
-        while (std::chrono::steady_clock::now() < deadline) {
-            const auto line = daemon.ReadLine(std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now()));
-            if (!line)
-                return std::nullopt;
-            output += *line + "\n";
-            if (line->find(text) != std::string::npos)
-                return line;
-        }
-        return std::nullopt;
+        return fakes::WaitForOutputLine(daemon, text, output);
     }
-
-    // The port of the live page the program announced.
-    int livePagePort(fakes::ChildProcess& daemon)
-    {
-        const auto line = waitForLine(daemon, "Live page: ");
-        std::smatch match;
-        if (!line || !std::regex_search(*line, match, std::regex("http://localhost:([0-9]+)/")))
-            return 0;
-        return std::stoi(match[1]);
-    }
+    int livePagePort(fakes::ChildProcess& daemon) { return fakes::LivePagePort(daemon, output); }
 
     QTemporaryDir folder;
     sim::InverterModel model;
