@@ -1,6 +1,10 @@
 #include "mqtt/MqttIdentity.h"
 
+#include <QFileInfo>
+
 #include <cctype>
+#include <cstdint>
+#include <cstdio>
 
 namespace quorvane {
 
@@ -25,6 +29,22 @@ std::string fileNameWithoutExtension(const std::string& path)
     return name;
 }
 
+// The settings file's name with a short mark of its whole path: two programs whose files have
+// the same name in different folders must never share a client id or topics. FNV-1a, so the
+// mark is the same in every run.
+std::string fileDeviceId(const std::string& settingsPath)
+{
+    const QByteArray path = QFileInfo(QString::fromStdString(settingsPath)).absoluteFilePath().toUtf8();
+    std::uint32_t hash = 2166136261U;
+    for (const char c : path) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619U;
+    }
+    char mark[9];
+    std::snprintf(mark, sizeof mark, "%08x", hash);
+    return topicSafe(fileNameWithoutExtension(settingsPath)) + "-" + mark;
+}
+
 std::string withoutTrailingSlashes(std::string text)
 {
     while (!text.empty() && text.back() == '/')
@@ -42,7 +62,7 @@ MqttIdentity IdentityFor(const MqttSettings& settings, const std::string& serial
     else if (!settings.DeviceId.empty())
         identity.DeviceId = topicSafe(settings.DeviceId);
     else
-        identity.DeviceId = topicSafe(fileNameWithoutExtension(settingsPath));
+        identity.DeviceId = fileDeviceId(settingsPath);
     if (identity.DeviceId.empty())
         identity.DeviceId = "quorvane";
     const std::string prefix = withoutTrailingSlashes(settings.TopicPrefix);

@@ -23,7 +23,8 @@ struct MqttIdentity {
 };
 
 // The device id is the inverter's serial number once it told it, else the one learned in an
-// earlier run, else the settings file's name (without folder and extension). The topic
+// earlier run, else the settings file's name (without folder and extension) with a mark of its
+// whole path, e.g. "quorvane-1c2d3e4f". The topic
 // prefix and the client id follow it unless the settings name them.
 [[nodiscard]] MqttIdentity IdentityFor(const MqttSettings& settings, const std::string& serialNumber,
                                        const std::string& settingsPath);

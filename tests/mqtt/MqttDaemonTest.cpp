@@ -286,9 +286,8 @@ TEST_F(MqttDaemonSideBySide, EachInverterIsADeviceOfItsOwnAndAKilledOneGoesOffli
 }
 
 // The "connected" event of an inverter belongs under its serial number, which the daemon has
-// from the very reply that made it connected: not under the name taken from the settings file
-// ("quorvane/quorvane/event", the same for all three daemons, whose files have the same name),
-// where nobody could tell which inverter it came from.
+// from the very reply that made it connected: not under the stand-in name taken from the
+// settings file, where nobody could tell which inverter it came from.
 TEST_F(MqttDaemonSideBySide, EachInvertersEventsGoOutUnderItsOwnSerialNumber)
 {
     const auto connectedEvents = [&] {

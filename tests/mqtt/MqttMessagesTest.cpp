@@ -25,8 +25,6 @@ TEST(MqttIdentity, NamesTheDeviceByWhatIsKnownOfIt)
          {"92932004102453", "quorvane/92932004102453", "quorvane-92932004102453"}},
         {"the number learned in an earlier run", "", "92932004102453", "", "", "/opt/q/quorvane.INI",
          {"92932004102453", "quorvane/92932004102453", "quorvane-92932004102453"}},
-        {"the settings file's name", "", "", "", "", "/opt/q/garage unit.INI",
-         {"garage_unit", "quorvane/garage_unit", "quorvane-garage_unit"}},
         {"the prefix and client id given", "123", "", "house/inverter//", "me", "/q.INI", {"123", "house/inverter", "me"}},
         // Topic wildcards and separators never get into a topic.
         {"a learned id with topic characters", "", "a/b+#", "", "", "/q.INI", {"a_b__", "quorvane/a_b__", "quorvane-a_b__"}},
@@ -38,6 +36,16 @@ TEST(MqttIdentity, NamesTheDeviceByWhatIsKnownOfIt)
         settings.ClientId = c.clientId;
         EXPECT_EQ(IdentityFor(settings, c.serial, c.path), c.expected) << c.name;
     }
+    // Until a number is known, the settings file names the device, marked by its folder: two
+    // programs whose files have the same name never share topics or a client id.
+    const MqttIdentity garage = IdentityFor({}, "", "/opt/garage/unit one.INI");
+    const MqttIdentity shed = IdentityFor({}, "", "/opt/shed/unit one.INI");
+    EXPECT_TRUE(garage.DeviceId.starts_with("unit_one-")) << garage.DeviceId;
+    EXPECT_NE(garage.DeviceId, shed.DeviceId);
+    EXPECT_NE(garage.ClientId, shed.ClientId);
+    EXPECT_EQ(garage, IdentityFor({}, "", "/opt/garage/unit one.INI"));
+    EXPECT_EQ(garage.TopicPrefix, "quorvane/" + garage.DeviceId);
+
     const MqttIdentity identity = IdentityFor({}, "7", "/q.INI");
     EXPECT_EQ(identity.StateTopic(), "quorvane/7/state");
     EXPECT_EQ(identity.EventTopic(), "quorvane/7/event");

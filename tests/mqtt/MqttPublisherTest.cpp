@@ -322,13 +322,14 @@ TEST_F(MqttPublisherTest, TheSerialNumberMovesTheDeviceAndTakesTheOldOneAway)
     unnamed.SerialNumber.clear();
     state(unnamed);
     // Until the inverter tells its number, the settings file names the device.
-    ASSERT_TRUE(subscriber.WaitFor("quorvane/quorvane/state"));
-    ASSERT_TRUE(subscriber.WaitFor("homeassistant/sensor/quorvane/ac_voltage_v/config"));
+    const std::string file = IdentityFor({}, "", "/opt/quorvane/bin/quorvane.INI").DeviceId;
+    ASSERT_TRUE(subscriber.WaitFor("quorvane/" + file + "/state"));
+    ASSERT_TRUE(subscriber.WaitFor("homeassistant/sensor/" + file + "/ac_voltage_v/config"));
 
     state(reading(2));
     ASSERT_TRUE(subscriber.WaitFor(prefix + "/state"));
-    for (const char* gone : {"quorvane/quorvane/state", "quorvane/quorvane/availability",
-                             "homeassistant/sensor/quorvane/ac_voltage_v/config"}) {
+    for (const std::string& gone : {"quorvane/" + file + "/state", "quorvane/" + file + "/availability",
+                                    "homeassistant/sensor/" + file + "/ac_voltage_v/config"}) {
         EXPECT_TRUE(subscriber.WaitFor(gone, [](const auto& m) { return m.Payload.empty(); })) << gone;
     }
     EXPECT_EQ(subscriber.WaitFor(prefix + "/availability")->Payload, "online");
