@@ -1,87 +1,25 @@
 // Replies captured from real inverters: every undamaged frame of the commands this system
 // sends must be found, every damaged one rejected, and every undamaged main-values reply read.
+#include "CapturedReplies.h"
 #include "inverter/Frame.h"
 #include "inverter/MainValuesReply.h"
 #include "inverter/ReplyFrame.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 using namespace quorvane;
+using namespace quorvane::captures;
 
 namespace {
-
-struct Capture {
-    int line = 0;
-    std::string command;
-    Bytes reply;
-    bool crcKnown = true;
-    std::string notes;
-};
-
-constexpr const char* kCapturesFile = QUORVANE_TESTDATA_DIR "/pi30-captures.tsv";
-
-enum CaptureSelection { WithCrcOnly, WithoutCrcToo };
-
-// A file that is missing or empty fails the calling test by name, so no test passes on no data.
-std::vector<Capture> loadCaptures(CaptureSelection selection = WithCrcOnly)
-{
-    std::ifstream file(kCapturesFile);
-    if (!file) {
-        ADD_FAILURE() << "cannot open the captures file " << kCapturesFile;
-        return {};
-    }
-    std::vector<Capture> captures;
-    std::string row;
-    int line = 0;
-    while (std::getline(file, row)) {
-        if (++line == 1)
-            continue; // header
-        std::vector<std::string> columns;
-        std::stringstream cells(row);
-        for (std::string cell; std::getline(cells, cell, '\t');)
-            columns.push_back(cell);
-        if (columns.size() < 3)
-            continue;
-        const bool crcKnown = columns[2] == "yes";
-        if (!crcKnown && selection == WithCrcOnly)
-            continue;
-        Capture capture{.line = line, .command = columns[0], .reply = {}, .crcKnown = crcKnown,
-                        .notes = columns.size() > 4 ? columns[4] : ""};
-        std::stringstream hex(columns[1]);
-        for (unsigned value = 0; hex >> std::hex >> value;)
-            capture.reply.push_back(static_cast<std::uint8_t>(value));
-        captures.push_back(std::move(capture));
-    }
-    if (captures.empty())
-        ADD_FAILURE() << "no replies with a known CRC in " << kCapturesFile;
-    return captures;
-}
-
-// The payload: after the "(", before the CRC bytes where the capture has them.
-std::string payloadOf(const Capture& capture)
-{
-    const size_t crcAndCr = capture.crcKnown ? 3 : 0;
-    return std::string(capture.reply.begin() + 1, capture.reply.end() - static_cast<long>(crcAndCr));
-}
 
 bool isUsedBySystem(const std::string& command)
 {
     for (const char* used : {"QPIGS", "QMOD", "QID", "QPIRI", "ACK", "NAK"})
         if (command == used)
-            return true;
-    return false;
-}
-
-// What the capture notes say about a frame that was damaged on the wire or in transcription.
-bool notedAsDamaged(const std::string& notes)
-{
-    for (const char* mark : {"artifact", "line noise", "garbled", "bad fixture", "CHK", "NOT a wire capture"})
-        if (notes.find(mark) != std::string::npos)
             return true;
     return false;
 }
@@ -102,10 +40,10 @@ TEST(CapturedReplies, UndamagedFramesAreFoundDamagedOnesRejectedWhateverComesAro
         {"with a LF after the CR", {}, {0x0A}},
     };
     int accepted = 0, rejected = 0;
-    for (const Capture& capture : loadCaptures()) {
+    for (const Capture& capture : LoadCaptures()) {
         if (!isUsedBySystem(capture.command))
             continue;
-        const bool damaged = notedAsDamaged(capture.notes);
+        const bool damaged = NotedAsDamaged(capture.notes);
         for (const auto& around : surroundings) {
             Bytes received = around.before;
             received.insert(received.end(), capture.reply.begin(), capture.reply.end());
@@ -127,10 +65,10 @@ TEST(CapturedReplies, EveryUndamagedMainValuesReplyIsReadWithItsStatusBits)
 {
     // Replies with and without their CRC bytes: the payload is what counts here.
     int checked = 0;
-    for (const Capture& capture : loadCaptures(WithoutCrcToo)) {
-        if (capture.command != "QPIGS" || notedAsDamaged(capture.notes))
+    for (const Capture& capture : LoadCaptures(WithoutCrcToo)) {
+        if (capture.command != "QPIGS" || NotedAsDamaged(capture.notes))
             continue;
-        const std::string payload = payloadOf(capture);
+        const std::string payload = PayloadOf(capture);
         const auto reply = ParseMainValues(payload);
         ASSERT_TRUE(reply) << "line " << capture.line;
         std::stringstream words(payload);
@@ -156,8 +94,8 @@ TEST(CapturedReplies, EveryUndamagedMainValuesReplyIsReadWithItsStatusBits)
 TEST(CapturedReplies, MainValuesFillTheirSlotsAsSentWithNothingOfTheCrcInTheLast)
 {
     int checked = 0;
-    for (const Capture& capture : loadCaptures()) {
-        if (capture.command != "QPIGS" || notedAsDamaged(capture.notes))
+    for (const Capture& capture : LoadCaptures()) {
+        if (capture.command != "QPIGS" || NotedAsDamaged(capture.notes))
             continue;
         const auto frame = FindReplyFrame(capture.reply);
         ASSERT_TRUE(frame) << "line " << capture.line;
