@@ -4,6 +4,7 @@
 #include "inverter/MainValuesReply.h"
 #include "inverter/ReplyFrame.h"
 #include "inverter/PosixSerialPort.h"
+#include "inverter/WarningStatus.h"
 #include "inverter/Wincom.h"
 
 #include <QProcess>
@@ -151,6 +152,31 @@ TEST(InverterModel, TakesOnTheHabitsOfRealUnits)
     EXPECT_EQ(replyStart.at, InverterModel::kDefaultAnswerDelay + 8 * InverterModel::kByteTime);
 }
 
+TEST(InverterModel, AnswersTheWarningStatusWithItsBitsUnlessRefused)
+{
+    InverterModel model;
+    EXPECT_EQ(answer(model, "QPIWS"), InverterModel::FrameReply(std::string(36, '0')));
+
+    // An older unit's 32 bits: the inverter fault with an overload.
+    const std::string bits = "01000000000000001000000000000000";
+    model.SetWarningBits(bits);
+    EXPECT_EQ(model.WarningBits(), bits);
+    const Bytes reply = answer(model, "QPIWS");
+    const auto frame = FindReplyFrame(reply);
+    ASSERT_TRUE(frame);
+    const auto status = DecodeWarningStatus(frame->payload);
+    ASSERT_TRUE(status);
+    ASSERT_EQ(status->Conditions.size(), 2u);
+    EXPECT_EQ(status->Conditions[0].Id, "inverter_fault");
+    EXPECT_EQ(status->Conditions[1].Id, "overload");
+    EXPECT_EQ(status->Conditions[1].Severity, WarningSeverity::Fault);
+
+    model.SetRefused("QPIWS", true);
+    EXPECT_EQ(answer(model, "QPIWS"), InverterModel::FrameReply("NAK"));
+    model.SetRefused("QPIWS", false);
+    EXPECT_EQ(answer(model, "QPIWS"), reply);
+}
+
 namespace {
 
 // The simulator tool started by hand: its device, its answers to commands, its end.
@@ -257,5 +283,49 @@ TEST(InverterSimulatorTool, StartedByHandItAnswersTComm)
     ASSERT_EQ(comm.Write(FrameCommand("QMOD")), 7);
     EXPECT_EQ(comm.ReadBlock(std::span(buffer, 5)), 5);
     EXPECT_EQ(buffer[1], 'B');
+    EXPECT_TRUE(tool.Quit());
+}
+
+TEST(InverterSimulatorTool, SetsTheWarningBitsAndRefusesTheQueryWhenTold)
+{
+    SimulatorTool tool;
+    const std::string lowBattery = "00000000000010000000000000000000";
+    const std::string device = tool.Start({"--full-speed", "--warnings", QString::fromStdString(lowBattery)});
+    ASSERT_FALSE(device.empty());
+
+    PosixSerialOpener opener;
+    fakes::FakeUserNotifier notifier;
+    TComm comm{opener, notifier};
+    comm.Open(device);
+    ASSERT_EQ(comm.LastError(), 0u);
+    // The payload of the reply to the warning-status query; "(none)" when no frame came.
+    const auto askWarnings = [&comm]() -> std::string {
+        std::uint8_t buffer[64];
+        comm.Purge();
+        if (comm.Write(FrameCommand("QPIWS")) <= 0)
+            return "(not sent)";
+        const int n = comm.ReadReplyUntilQuiet(buffer);
+        const auto frame = FindReplyFrame(std::span(buffer, static_cast<size_t>(std::max(n, 0))));
+        return frame ? std::string(frame->payload) : "(none)";
+    };
+    EXPECT_EQ(askWarnings(), lowBattery);
+
+    const std::string lineFail = "000001000000000000000000000000000001";
+    const struct {
+        const char* line;
+        const char* answer;
+        std::string payload; // the warning-status reply's payload afterwards
+    } steps[] = {
+        {"warnings 0000x", "error: warnings BITS|clear (BITS: 0 and 1 only)", lowBattery},
+        {"warnings", "error: warnings BITS|clear (BITS: 0 and 1 only)", lowBattery},
+        {"warnings clear", "ok", std::string(32, '0')}, // as many bits as the unit had
+        {"warnings 000001000000000000000000000000000001", "ok", lineFail},
+        {"nak QPIWS", "ok", "NAK"},
+        {"nak off", "ok", lineFail},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(tool.Command(step.line), step.answer) << step.line;
+        EXPECT_EQ(askWarnings(), step.payload) << step.line;
+    }
     EXPECT_TRUE(tool.Quit());
 }

@@ -27,6 +27,7 @@ constexpr std::uint8_t kLineFeed = 0x0A;
 constexpr int kPowerFields[] = {5, 6};
 constexpr int kDefaultMainValuesLength = 110;
 const std::string kDefaultSerialNumber = "92932004102453";
+const std::string kNoWarnings(36, '0');
 
 std::string joinFields(const std::vector<std::string>& fields)
 {
@@ -71,6 +72,7 @@ InverterModel::InverterModel()
     , m_mainShape(shapes()[1])
     , m_ratedFields(kDefaultRatedFields)
     , m_serialNumber(kDefaultSerialNumber)
+    , m_warningBits(kNoWarnings)
 {
     m_modeLetter = 'L';
 }
@@ -151,6 +153,18 @@ void InverterModel::SetRatedField(int field, std::string value)
     if (static_cast<size_t>(field) > m_ratedFields.size())
         m_ratedFields.resize(static_cast<size_t>(field), "0");
     m_ratedFields[static_cast<size_t>(field - 1)] = std::move(value);
+}
+
+void InverterModel::SetWarningBits(std::string bits)
+{
+    const std::lock_guard lock(m_mutex);
+    m_warningBits = std::move(bits);
+}
+
+std::string InverterModel::WarningBits() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_warningBits;
 }
 
 void InverterModel::SetSerialNumber(std::string digits)
@@ -320,6 +334,8 @@ Bytes InverterModel::replyFor(const std::string& command)
         return FrameReply(m_serialNumber);
     if (command == "QPIRI")
         return FrameReply(ratedPayload());
+    if (command == "QPIWS")
+        return FrameReply(m_warningBits);
     if (command == "POP00" || command == "POP01" || command == "POP02") {
         m_ratedFields[kPriorityField - 1] = std::string(1, command.back());
         return FrameReply("ACK");

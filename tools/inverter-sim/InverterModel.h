@@ -44,7 +44,7 @@ struct TimedByte {
 using ReplySchedule = std::vector<TimedByte>;
 
 // The inverter's side of the protocol: a scenario of values tests can set, the answers to
-// "QPIGS", "QMOD", "QID", "QPIRI" and "POP00".."POP02" (anything else gets "(NAK"), the
+// "QPIGS", "QMOD", "QID", "QPIRI", "QPIWS" and "POP00".."POP02" (anything else gets "(NAK"), the
 // habits in which real units differ (serial number length, main-values reply shape, a LF
 // after every CR, bytes before every reply, commands refused), and fault injection.
 // Thread-safe: the line thread answers while a test changes the scenario.
@@ -80,6 +80,10 @@ public:
     void SetOutputPriority(int code);
     [[nodiscard]] int OutputPriority() const;
     void SetRatedField(int field, std::string value);
+    // The payload of the warning-status reply, one '0' or '1' for each bit (36 zeros by
+    // default; older units send 32). Sent as it stands, so a test can send a malformed one.
+    void SetWarningBits(std::string bits);
+    [[nodiscard]] std::string WarningBits() const;
     void SetSerialNumber(std::string digits);
     [[nodiscard]] std::string SerialNumber() const;
     // A serial number of 13, 14 (the default) or 16 digits, or any other length.
@@ -152,6 +156,7 @@ private:
     std::set<std::string> m_refused;
     std::vector<std::string> m_ratedFields;
     std::string m_serialNumber;
+    std::string m_warningBits;
     char m_modeLetter = 'B';
     std::map<std::string, Bytes> m_rawReplies;
     bool m_fullSpeed = false;

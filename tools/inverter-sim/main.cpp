@@ -2,12 +2,16 @@
 //
 //   quorvane-inverter-sim [--full-speed] [--delay MS] [--mode LETTER] [--priority 0|1|2]
 //                         [--line-absent] [--link PATH] [--serial NUMBER] [--serial-digits N]
-//                         [--qpigs-length N] [--lf] [--stale] [--nak COMMAND]
+//                         [--qpigs-length N] [--lf] [--stale] [--nak COMMAND] [--warnings BITS]
 //
 // Prints the device to connect to, then takes commands on standard input, one per line:
 //   field N VALUE | mode LETTER | priority N | line present|absent | bits CHARGE SOLAR LINE
 //   fault no-answer|wrong-crc|truncated|garbage|extra-bytes|delay|split|unplug [TIMES] [MS]
 //   clear-faults | unplug | commands | quit
+//   warnings BITS|clear      the warning-status reply ("QPIWS"): one 0 or 1 for each bit,
+//                            bit N being character N (36 zeros at the start, 32 characters
+//                            for an older unit); clear: every bit 0, as many as before.
+//                            --warnings BITS at the start gives the bits from the first reply
 // and the habits of real units:
 //   serial-digits N          a serial number of N digits (13, 14, 16 are seen); --serial
 //                            NUMBER at the start gives the number itself
@@ -15,7 +19,8 @@
 //   lf on|off                a LF after the CR of every reply
 //   stale [HEX ...]|off      these bytes (by default the tail of an earlier reply) before
 //                            every reply
-//   nak COMMAND|off          "(NAK" to COMMAND (off: no command is refused)
+//   nak COMMAND|off          "(NAK" to COMMAND (off: no command is refused); "nak QPIWS"
+//                            for a unit that has no warning-status query
 // Runs until "quit", SIGINT or SIGTERM.
 #include "InverterModel.h"
 #include "PtyInverter.h"
@@ -49,7 +54,7 @@ void usage()
 {
     std::cerr << "usage: quorvane-inverter-sim [--full-speed] [--delay MS] [--mode LETTER] "
                  "[--priority 0|1|2] [--line-absent] [--link PATH] [--serial NUMBER] [--serial-digits N] "
-                 "[--qpigs-length N] [--lf] [--stale] [--nak COMMAND]\n";
+                 "[--qpigs-length N] [--lf] [--stale] [--nak COMMAND] [--warnings BITS]\n";
 }
 
 // Bytes written in hexadecimal ("0a", "A9"); none when a word is not one byte.
@@ -64,6 +69,12 @@ std::optional<quorvane::Bytes> hexBytes(const std::vector<std::string>& words)
         bytes.push_back(value);
     }
     return bytes;
+}
+
+// Warning bits as the tool takes them: one or more of '0' and '1', nothing else.
+bool areWarningBits(const std::string& bits)
+{
+    return !bits.empty() && bits.find_first_not_of("01") == std::string::npos;
 }
 
 std::string handleCommand(const std::string& line, InverterModel& model, PtyInverter& inverter)
@@ -158,6 +169,19 @@ std::string handleCommand(const std::string& line, InverterModel& model, PtyInve
             model.SetRefused(command, true);
         return "ok";
     }
+    if (verb == "warnings") {
+        std::string bits;
+        words >> bits;
+        if (bits == "clear") {
+            model.SetWarningBits(std::string(model.WarningBits().size(), '0'));
+            return "ok";
+        }
+        if (areWarningBits(bits)) {
+            model.SetWarningBits(bits);
+            return "ok";
+        }
+        return "error: warnings BITS|clear (BITS: 0 and 1 only)";
+    }
     if (verb == "fault") {
         std::string name;
         words >> name;
@@ -224,6 +248,8 @@ int main(int argc, char** argv)
             model.SetStaleBytes(InverterModel::kDefaultStaleBytes);
         } else if (option == "--nak" && hasValue) {
             model.SetRefused(argv[++i], true);
+        } else if (option == "--warnings" && hasValue && areWarningBits(argv[i + 1])) {
+            model.SetWarningBits(argv[++i]);
         } else {
             usage();
             return 2;
