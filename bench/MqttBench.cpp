@@ -30,9 +30,11 @@
 // the core hands every reading on as soon as its cycle ends.
 //
 // Last line: mqtt p50_ms A p99_ms B cpu_us_per_msg C
+#include "BenchFigures.h"
 #include "FakeUserNotifier.h"
 #include "InverterModel.h"
 #include "MosquittoBroker.h"
+#include "MqttSubscriber.h"
 #include "PtyInverter.h"
 #include "app/CoreHost.h"
 #include "core/Clock.h"
@@ -45,7 +47,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <mosquitto.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -75,18 +76,8 @@ namespace {
 // settle first.
 constexpr int kWarmUpReadings = 10;
 
-double msBetween(TimePoint from, TimePoint to)
-{
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size())))];
-}
+using bench::msBetween;
+using bench::percentile;
 
 // One moment that concerns the reading with this number (valid_readings).
 struct Stamp {
@@ -141,59 +132,21 @@ private:
     RealTimePacer m_wait;
 };
 
-// A client of the broker that notes when each state message arrives and what reading it
-// carries, on libmosquitto's network thread.
-class TimedSubscriber {
-public:
-    TimedSubscriber(int port, std::string topicPrefix, Timeline& timeline)
-        : m_prefix(std::move(topicPrefix)), m_timeline(timeline)
-    {
-        mosquitto_lib_init();
-        m_client = mosquitto_new("bench-subscriber", true, this);
-        mosquitto_connect_callback_set(m_client, [](mosquitto* client, void* self, int result) {
-            auto* subscriber = static_cast<TimedSubscriber*>(self);
-            if (result == 0)
-                mosquitto_subscribe(client, nullptr, (subscriber->m_prefix + "/#").c_str(), 0);
-        });
-        mosquitto_subscribe_callback_set(m_client, [](mosquitto*, void* self, int, int, const int*) {
-            static_cast<TimedSubscriber*>(self)->m_subscribed = true;
-        });
-        mosquitto_message_callback_set(m_client, [](mosquitto*, void* self, const mosquitto_message* message) {
-            static_cast<TimedSubscriber*>(self)->take(message);
-        });
-        if (mosquitto_connect(m_client, "localhost", port, 30) != MOSQ_ERR_SUCCESS
-            || mosquitto_loop_start(m_client) != MOSQ_ERR_SUCCESS)
-            throw std::runtime_error("the subscriber cannot reach the broker");
-        if (!fakes::WaitUntil([this] { return m_subscribed.load(); }, 30s))
-            throw std::runtime_error("the subscriber was not subscribed");
-    }
-    ~TimedSubscriber()
-    {
-        mosquitto_disconnect(m_client);
-        mosquitto_loop_stop(m_client, false);
-        mosquitto_destroy(m_client);
-    }
-    TimedSubscriber(const TimedSubscriber&) = delete;
-    TimedSubscriber& operator=(const TimedSubscriber&) = delete;
-
-private:
-    void take(const mosquitto_message* message)
-    {
+// Notes when each state message arrives at the subscriber and what reading it carries; runs
+// on the subscriber's network thread.
+fakes::MqttSubscriber::Observer timeArrivals(const std::string& topicPrefix, Timeline& timeline)
+{
+    return [topicPrefix, &timeline](const fakes::ReceivedMessage& message) {
         const TimePoint at = SteadyClock::now();
-        const std::string topic = message->topic != nullptr ? message->topic : "";
-        const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
-        const std::lock_guard lock(m_timeline.mutex);
-        if (topic == m_prefix + "/state" && !message->retain)
-            m_timeline.arrived.push_back({QJsonDocument::fromJson(payload).object()["valid_readings"].toInt(), at});
-        else if (topic == m_prefix + "/availability" && payload == "online")
-            m_timeline.online = true;
-    }
-
-    const std::string m_prefix;
-    Timeline& m_timeline;
-    mosquitto* m_client = nullptr;
-    std::atomic<bool> m_subscribed{false};
-};
+        const std::lock_guard lock(timeline.mutex);
+        if (message.Topic == topicPrefix + "/state" && !message.Retained) {
+            const QJsonObject state = QJsonDocument::fromJson(QByteArray::fromStdString(message.Payload)).object();
+            timeline.arrived.push_back({state["valid_readings"].toInt(), at});
+        } else if (message.Topic == topicPrefix + "/availability" && message.Payload == "online") {
+            timeline.online = true;
+        }
+    };
+}
 
 // The processor time of each thread of this process named `name`, by thread id, in
 // microseconds, from the thread's own CPU clock.
@@ -319,7 +272,7 @@ int main(int argc, char** argv)
     fakes::MosquittoBroker broker;
     const std::string deviceId = model.SerialNumber();
     const std::string topicPrefix = "quorvane/" + deviceId;
-    TimedSubscriber subscriber(broker.Port(), topicPrefix, timeline);
+    fakes::MqttSubscriber subscriber(broker.Port(), topicPrefix + "/#", {}, timeArrivals(topicPrefix, timeline));
 
     QTemporaryDir folder;
     const std::string settingsPath = QDir(folder.path()).filePath("quorvane.INI").toStdString();

@@ -16,10 +16,12 @@
 //   (the probe's p99 in the idle, memo, pipelined and holders phases; S the largest median
 //   cycle of an attack phase against the idle one, minus 1; G the longest time between two
 //   cycles' starts under attack, J the same when idle)
+#include "BenchFigures.h"
 #include "FakeUserNotifier.h"
 #include "InverterModel.h"
 #include "PtyInverter.h"
 #include "app/CoreApp.h"
+#include "app/CoreParts.h"
 #include "core/Clock.h"
 #include "inverter/PosixSerialPort.h"
 
@@ -51,18 +53,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-double msBetween(SteadyClock::time_point from, SteadyClock::time_point to)
-{
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size())))];
-}
+using bench::msBetween;
+using bench::percentile;
 
 // When each acquisition cycle started and ended, noted by its pause.
 struct CycleLog {
@@ -249,8 +241,8 @@ int main(int argc, char** argv)
     options.MailRoutes = {{"127.0.0.1", 9}, 25};
     options.MakePacer = [&cycles] { return std::make_unique<RecordingPacer>(cycles); };
     CoreApp core(options, clock, opener, person);
-    const std::uint16_t port = core.WebServer().Port();
-    core.Connection().Connect1Click();
+    const std::uint16_t port = core.ForTests().WebServer().Port();
+    core.ForTests().Connection().Connect1Click();
 
     std::vector<PhaseFigures> figures;
     long memoLinesAfter = 0, memoLinesExpected = 0, rssBeforeKb = 0, rssAfterKb = 0;
@@ -258,7 +250,7 @@ int main(int argc, char** argv)
     std::atomic<long> pipelinedOpened{0}, holdersOpened{0};
 
     std::thread controller([&] {
-        auto memoLines = [&] { return onCore(&core, [&] { return static_cast<long>(core.Memo().LineCount()); }); };
+        auto memoLines = [&] { return onCore(&core, [&] { return static_cast<long>(core.ForTests().Memo().LineCount()); }); };
         auto runPhase = [&](const char* name, std::chrono::seconds length, const std::function<void()>& attack) {
             std::fprintf(stderr, "phase %s\n", name);
             const auto from = SteadyClock::now();

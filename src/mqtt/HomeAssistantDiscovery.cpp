@@ -123,10 +123,10 @@ std::vector<MqttMessage> DiscoveryMessages(const MqttIdentity& identity, const M
                                          IdOf(OutputPriority::SBU)};
         messages.push_back(retainedConfig(configTopic(settings, identity, "select", kPriorityKey), priority));
         // The read-only form of an earlier run goes, so the entity is not there twice.
-        messages.push_back({configTopic(settings, identity, "sensor", kPriorityKey), "", 1, true});
+        messages.push_back(RetainedRemoval(configTopic(settings, identity, "sensor", kPriorityKey)));
     } else {
         messages.push_back(retainedConfig(configTopic(settings, identity, "sensor", kPriorityKey), priority));
-        messages.push_back({configTopic(settings, identity, "select", kPriorityKey), "", 1, true});
+        messages.push_back(RetainedRemoval(configTopic(settings, identity, "select", kPriorityKey)));
     }
     return messages;
 }
@@ -135,9 +135,9 @@ std::vector<MqttMessage> DiscoveryWithdrawals(const MqttIdentity& identity, cons
 {
     std::vector<MqttMessage> messages;
     for (const SensorEntity& sensor : kSensors)
-        messages.push_back({configTopic(settings, identity, "sensor", sensor.key), "", 1, true});
-    messages.push_back({configTopic(settings, identity, "sensor", kPriorityKey), "", 1, true});
-    messages.push_back({configTopic(settings, identity, "select", kPriorityKey), "", 1, true});
+        messages.push_back(RetainedRemoval(configTopic(settings, identity, "sensor", sensor.key)));
+    messages.push_back(RetainedRemoval(configTopic(settings, identity, "sensor", kPriorityKey)));
+    messages.push_back(RetainedRemoval(configTopic(settings, identity, "select", kPriorityKey)));
     return messages;
 }
 

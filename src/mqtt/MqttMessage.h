@@ -15,4 +15,11 @@ struct MqttMessage {
     bool operator==(const MqttMessage&) const = default;
 };
 
+// An empty retained message: the broker forgets what `topic` retained (and Home Assistant
+// removes an entity whose config it was).
+[[nodiscard]] inline MqttMessage RetainedRemoval(std::string topic)
+{
+    return {.Topic = std::move(topic), .Payload = "", .Qos = 1, .Retain = true};
+}
+
 } // namespace quorvane

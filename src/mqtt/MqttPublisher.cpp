@@ -156,8 +156,8 @@ void MqttPublisher::endLink(bool withdraw)
     if (m_connected && withdraw) {
         if (m_settings.Discovery)
             goodbye = DiscoveryWithdrawals(m_identity, m_settings);
-        goodbye.push_back({m_identity.StateTopic(), "", 1, true});
-        goodbye.push_back({m_identity.AvailabilityTopic(), "", 1, true});
+        goodbye.push_back(RetainedRemoval(m_identity.StateTopic()));
+        goodbye.push_back(RetainedRemoval(m_identity.AvailabilityTopic()));
     } else if (m_connected) {
         goodbye.push_back(AvailabilityMessage(m_identity, false));
     }

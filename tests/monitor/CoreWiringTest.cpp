@@ -208,6 +208,10 @@ TEST_F(PublishedState, HoldsTheReadingsAsNumbersTheStatesAndThePhase)
     clock.advance(std::chrono::seconds(1));
     const int readingsBefore = core->ForTests().Record().ValidReadings;
     cycle();
+    // The reading is handed on when its cycle ends, not at the next publishing tick.
+    ASSERT_FALSE(published.empty());
+    EXPECT_EQ(published.back().ValidReadings, core->ForTests().Record().ValidReadings);
+    EXPECT_EQ(published.back().ValidReadings, readingsBefore + 1);
     const QDateTime readAt = clock.now();
     clock.advance(std::chrono::seconds(1)); // the state keeps the reading's time, not the clock's
 

@@ -31,7 +31,12 @@ public:
         std::string CaFile; // TLS when set
     };
 
-    MqttSubscriber(int port, const std::string& topicFilter, const Login& login = {})
+    // Runs on the client's network thread for each message as it arrives, before it is kept
+    // (a benchmark notes the moment).
+    using Observer = std::function<void(const ReceivedMessage&)>;
+
+    MqttSubscriber(int port, const std::string& topicFilter, const Login& login = {}, Observer observer = {})
+        : m_observer(std::move(observer))
     {
         static std::once_flag once;
         std::call_once(once, [] { mosquitto_lib_init(); });
@@ -54,10 +59,13 @@ public:
         });
         mosquitto_message_callback_set(m_client, [](mosquitto*, void* self, const mosquitto_message* message) {
             auto* subscriber = static_cast<MqttSubscriber*>(self);
+            ReceivedMessage received{
+                message->topic, std::string(static_cast<const char*>(message->payload), static_cast<size_t>(message->payloadlen)),
+                message->retain};
+            if (subscriber->m_observer)
+                subscriber->m_observer(received);
             const std::lock_guard lock(subscriber->m_mutex);
-            subscriber->m_messages.push_back(
-                {message->topic, std::string(static_cast<const char*>(message->payload), static_cast<size_t>(message->payloadlen)),
-                 message->retain});
+            subscriber->m_messages.push_back(std::move(received));
         });
         mosquitto_reconnect_delay_set(m_client, 1, 1, false);
         if (mosquitto_connect(m_client, "localhost", port, 30) != MOSQ_ERR_SUCCESS || mosquitto_loop_start(m_client) != MOSQ_ERR_SUCCESS)
@@ -116,6 +124,7 @@ public:
     }
 
 private:
+    const Observer m_observer;
     mosquitto* m_client = nullptr;
     std::string m_filter;
     std::atomic<bool> m_subscribed{false};
