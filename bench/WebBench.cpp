@@ -7,6 +7,7 @@
 #include "FakeUserNotifier.h"
 #include "GatedPacer.h"
 #include "app/CoreApp.h"
+#include "app/CoreParts.h"
 #include "core/Clock.h"
 #include "inverter/PosixSerialPort.h"
 
@@ -109,12 +110,12 @@ int main(int argc, char** argv)
     options.MailRoutes = {{"127.0.0.1", 9}, 25};
     CoreApp core(options, clock, opener, person);
     core.RefreshDisplay();
-    const QString ours = "http://127.0.0.1:" + QString::number(core.WebServer().Port()) + "/";
+    const QString ours = "http://127.0.0.1:" + QString::number(core.ForTests().WebServer().Port()) + "/";
 
     // nginx with the same bytes as a static file.
     const QString root = QDir(folder.path()).filePath("www");
     QDir().mkpath(root);
-    std::ofstream(QDir(root).filePath("index.html").toStdString(), std::ios::binary) << *core.Pages().MainPageText();
+    std::ofstream(QDir(root).filePath("index.html").toStdString(), std::ios::binary) << *core.ForTests().Pages().MainPageText();
     const int nginxPort = freePort();
     const QString config = QDir(folder.path()).filePath("nginx.conf");
     std::ofstream(config.toStdString())
