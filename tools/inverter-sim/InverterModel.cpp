@@ -161,6 +161,12 @@ void InverterModel::SetWarningBits(std::string bits)
     m_warningBits = std::move(bits);
 }
 
+void InverterModel::SetSecondPv(std::string payload)
+{
+    const std::lock_guard lock(m_mutex);
+    m_secondPv = std::move(payload);
+}
+
 std::string InverterModel::WarningBits() const
 {
     const std::lock_guard lock(m_mutex);
@@ -336,6 +342,8 @@ Bytes InverterModel::replyFor(const std::string& command)
         return FrameReply(ratedPayload());
     if (command == "QPIWS")
         return FrameReply(m_warningBits);
+    if (command == "QPIGS2" && !m_secondPv.empty())
+        return FrameReply(m_secondPv);
     if (command == "POP00" || command == "POP01" || command == "POP02") {
         m_ratedFields[kPriorityField - 1] = std::string(1, command.back());
         return FrameReply("ACK");

@@ -44,7 +44,8 @@ struct TimedByte {
 using ReplySchedule = std::vector<TimedByte>;
 
 // The inverter's side of the protocol: a scenario of values tests can set, the answers to
-// "QPIGS", "QMOD", "QID", "QPIRI", "QPIWS" and "POP00".."POP02" (anything else gets "(NAK"), the
+// "QPIGS", "QMOD", "QID", "QPIRI", "QPIWS", "QPIGS2" (with a second PV input) and
+// "POP00".."POP02" (anything else gets "(NAK"), the
 // habits in which real units differ (serial number length, main-values reply shape, a LF
 // after every CR, bytes before every reply, commands refused), and fault injection.
 // Thread-safe: the line thread answers while a test changes the scenario.
@@ -84,6 +85,10 @@ public:
     // default; older units send 32). Sent as it stands, so a test can send a malformed one.
     void SetWarningBits(std::string bits);
     [[nodiscard]] std::string WarningBits() const;
+    // A second PV input: the "QPIGS2" reply's three fields, e.g. "01.0 202.0 00205" (current,
+    // voltage, charging power). Empty: a unit with one input, which refuses the query (the
+    // default).
+    void SetSecondPv(std::string payload);
     void SetSerialNumber(std::string digits);
     [[nodiscard]] std::string SerialNumber() const;
     // A serial number of 13, 14 (the default) or 16 digits, or any other length.
@@ -157,6 +162,7 @@ private:
     std::vector<std::string> m_ratedFields;
     std::string m_serialNumber;
     std::string m_warningBits;
+    std::string m_secondPv;
     char m_modeLetter = 'B';
     std::map<std::string, Bytes> m_rawReplies;
     bool m_fullSpeed = false;

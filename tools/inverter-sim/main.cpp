@@ -3,6 +3,7 @@
 //   quorvane-inverter-sim [--full-speed] [--delay MS] [--mode LETTER] [--priority 0|1|2]
 //                         [--line-absent] [--link PATH] [--serial NUMBER] [--serial-digits N]
 //                         [--qpigs-length N] [--lf] [--stale] [--nak COMMAND] [--warnings BITS]
+//                         [--pv2 CURRENT VOLTAGE POWER]
 //
 // Prints the device to connect to, then takes commands on standard input, one per line:
 //   field N VALUE | mode LETTER | priority N | line present|absent | bits CHARGE SOLAR LINE
@@ -12,6 +13,8 @@
 //                            bit N being character N (36 zeros at the start, 32 characters
 //                            for an older unit); clear: every bit 0, as many as before.
 //                            --warnings BITS at the start gives the bits from the first reply
+//   pv2 CURRENT VOLTAGE POWER|off   a second PV input ("QPIGS2"), e.g. pv2 01.0 202.0 00205;
+//                            off: one input only, the query is refused (the start's way)
 // and the habits of real units:
 //   serial-digits N          a serial number of N digits (13, 14, 16 are seen); --serial
 //                            NUMBER at the start gives the number itself
@@ -54,7 +57,8 @@ void usage()
 {
     std::cerr << "usage: quorvane-inverter-sim [--full-speed] [--delay MS] [--mode LETTER] "
                  "[--priority 0|1|2] [--line-absent] [--link PATH] [--serial NUMBER] [--serial-digits N] "
-                 "[--qpigs-length N] [--lf] [--stale] [--nak COMMAND] [--warnings BITS]\n";
+                 "[--qpigs-length N] [--lf] [--stale] [--nak COMMAND] [--warnings BITS] "
+                 "[--pv2 CURRENT VOLTAGE POWER]\n";
 }
 
 // Bytes written in hexadecimal ("0a", "A9"); none when a word is not one byte.
@@ -182,6 +186,20 @@ std::string handleCommand(const std::string& line, InverterModel& model, PtyInve
         }
         return "error: warnings BITS|clear (BITS: 0 and 1 only)";
     }
+    if (verb == "pv2") {
+        std::string current;
+        std::string voltage;
+        std::string power;
+        words >> current;
+        if (current == "off") {
+            model.SetSecondPv("");
+            return "ok";
+        }
+        if (!(words >> voltage >> power))
+            return "error: pv2 CURRENT VOLTAGE POWER|off";
+        model.SetSecondPv(current + " " + voltage + " " + power);
+        return "ok";
+    }
     if (verb == "fault") {
         std::string name;
         words >> name;
@@ -250,6 +268,9 @@ int main(int argc, char** argv)
             model.SetRefused(argv[++i], true);
         } else if (option == "--warnings" && hasValue && areWarningBits(argv[i + 1])) {
             model.SetWarningBits(argv[++i]);
+        } else if (option == "--pv2" && i + 3 < argc) {
+            model.SetSecondPv(std::string(argv[i + 1]) + " " + argv[i + 2] + " " + argv[i + 3]);
+            i += 3;
         } else {
             usage();
             return 2;
