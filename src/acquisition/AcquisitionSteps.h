@@ -25,12 +25,19 @@ public:
     virtual ~AcquisitionSteps() = default;
     virtual void PurgeAndQueryMainValues() = 0;
     virtual void PurgeAndQueryMode() = 0;
+    // The second PV input, of a unit that has one.
+    virtual void PurgeAndQuerySecondPv() = 0;
     virtual void ComputeValues() = 0;
     // Stamps a cycle that produced both values and mode.
     virtual void StampReading() = 0;
+    // The warning status, when it is due (it keeps its own, slower pace).
+    virtual void QueryWarnings() = 0;
     virtual void ServePriority(OutputPriority priority) = 0;
     // Purge, rated information, and the "Status" button enabled again.
     virtual void PurgeAndQueryRatedInfo() = 0;
+    // A connection was made and its first cycle is next: what a unit refused before may be
+    // asked again.
+    virtual void LinkOpened() = 0;
 };
 
 } // namespace quorvane

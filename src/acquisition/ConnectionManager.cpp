@@ -208,6 +208,8 @@ void ConnectionManager::connected()
     m_timers.TimerConnect.SetEnabled(false);
     if (ReconnectState == kReconnectPending)
         ReconnectState = 0;
+    // The old thread's last cycle already runs on this connection: it is the first.
+    m_steps.LinkOpened();
     replaceThread();
     m_requests.StatusRequest = true; // the first cycle reads the priority in force
     m_thread->Resume();

@@ -149,8 +149,10 @@ void RunAcquisitionCycle(AcquisitionSteps& steps, OutputRequests& requests,
 {
     handOff([&] { steps.PurgeAndQueryMainValues(); });
     handOff([&] { steps.PurgeAndQueryMode(); });
+    handOff([&] { steps.PurgeAndQuerySecondPv(); });
     handOff([&] { steps.ComputeValues(); });
     handOff([&] { steps.StampReading(); });
+    handOff([&] { steps.QueryWarnings(); });
     // Fixed order: SBU, utility, solar, then the rated information.
     const std::pair<std::atomic<bool>*, OutputPriority> priorities[] = {
         {&requests.SetSbuRequest, OutputPriority::SBU},

@@ -16,7 +16,8 @@ namespace quorvane {
 
 struct OutputRequests;
 
-// One acquisition cycle: the four steps, then the pending requests in their fixed order (SBU,
+// One acquisition cycle: main values, mode, the second PV input, energies, stamp and the
+// warning status, then the pending requests in their fixed order (SBU,
 // utility, solar, rated information). `handOff` runs a step where the steps must run (on the
 // core thread) and returns when it is done; the acquisition thread uses its hand-off, a test
 // that steps the cycle itself calls the step directly.

@@ -83,6 +83,7 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     , m_mail(m_live, m_memo, clock, m_options.MailRoutes)
     , m_outbox(m_options.Outbox != nullptr ? *m_options.Outbox : static_cast<MailOutbox&>(m_mail))
     , m_events(m_record, m_live, m_memo, m_outbox, m_pages)
+    , m_warnings(m_live, m_record, m_memo, m_outbox, clock, m_formats)
     , m_dayChange(m_live, m_logs, m_computed, m_display, m_memo, m_record, m_outbox, m_formats)
     , m_progress(clock, m_logs, m_memo)
     , m_supervisor(clock, m_formats, m_live, m_requests, m_connection, m_memo, m_dayChange, m_events, m_progress,
@@ -98,6 +99,8 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     m_connection.SetEventSink(this);
     m_events.SetEventSink(this);
     m_dayChange.SetEventSink(this);
+    m_warnings.SetEventSink(this);
+    m_steps.SetWarningWatch(&m_warnings);
     m_timer.SetHandler([this] { m_supervisor.TimerTimer(); });
     m_timer1.SetHandler([this] { m_sampler.Timer1Timer(); });
     m_timer3.SetHandler([this] { m_sampler.Timer3Timer(); });
@@ -264,7 +267,12 @@ CoreSnapshot CoreApp::Snapshot() const
 
 void CoreApp::Report(CoreEventKind kind)
 {
-    emit eventOccurred(CoreEvent{kind, m_clock.now()});
+    emit eventOccurred(CoreEvent{kind, m_clock.now(), {}});
+}
+
+void CoreApp::ReportCondition(CoreEventKind kind, const std::string& condition)
+{
+    emit eventOccurred(CoreEvent{kind, m_clock.now(), condition});
 }
 
 CoreState CoreApp::State() const

@@ -26,6 +26,7 @@
 #include "monitor/LogSampler.h"
 #include "monitor/ProgressSaver.h"
 #include "monitor/Supervisor.h"
+#include "monitor/WarningWatch.h"
 #include "records/LogBook.h"
 #include "web/HttpServer.h"
 #include "web/RequestDispatcher.h"
@@ -181,7 +182,8 @@ signals:
     void snapshotChanged(const quorvane::CoreSnapshot& snapshot);
     void stateUpdated(const quorvane::CoreState& state);
     // An event the moment the core recognises it (line fault and return, switch to battery and
-    // back, link lost and connected, day change), after its memo line, with the clock's time.
+    // back, link lost and connected, day change, an inverter warning or fault on or off),
+    // after its memo line, with the clock's time.
     void eventOccurred(const quorvane::CoreEvent& event);
     // Settings the core changed itself (the requested-by-web box's handler, timer A, the web
     // Timer form): the settings dialog's working copy takes them.
@@ -217,6 +219,7 @@ private:
     void FirstMeasurementTaken() override;
     // CoreEventSink: the parts below report here; the event gets its time and is published.
     void Report(CoreEventKind kind) override;
+    void ReportCondition(CoreEventKind kind, const std::string& condition) override;
 
     void saveSettings();
     // The serial number the inverter told is kept as the MQTT device id, so that the next
@@ -250,6 +253,7 @@ private:
     MailOutbox& m_outbox;
     WebPages m_pages;
     EnergyFlowEvents m_events;
+    WarningWatch m_warnings;
     DayChange m_dayChange;
     ProgressSaver m_progress;
     Supervisor m_supervisor;

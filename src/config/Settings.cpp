@@ -29,6 +29,7 @@ constexpr std::array<const char*, 4> kTimerLetters = {"A", "B", "C", "D"};
 constexpr int kPortKeys = 29;
 constexpr std::string_view kHidIdsKey = "HidIds";
 constexpr std::string_view kMqttSection = "Mqtt";
+constexpr std::string_view kInverterSection = "Inverter";
 
 // Calls visit(section, key, field) for every setting, in the order the file is written.
 // Load and save share this one list, so a key can never be read under one name and written
@@ -119,6 +120,14 @@ void visitMqttSettings(Mqtt& m, Visit&& visit)
     visit(kMqttSection, "DiscoveryPrefix", m.DiscoveryPrefix);
     visit(kMqttSection, "AllowCommands", m.AllowCommands);
     visit(kMqttSection, "DeviceId", m.DeviceId);
+}
+
+// The [Inverter] keys, kept apart for the same reason.
+template <typename Inverter, typename Visit>
+void visitInverterSettings(Inverter& i, Visit&& visit)
+{
+    visit(kInverterSection, "MailFaults", i.MailFaults);
+    visit(kInverterSection, "MailWarnings", i.MailWarnings);
 }
 
 // Decimal, or hexadecimal after "$" or "0x", with one sign in front; the whole text must be
@@ -271,6 +280,7 @@ TDati LoadSettings(const std::string& path, const LocaleFormats& formats, const 
     visitMqttSettings(settings.Mqtt, SettingsReader(file, formats, today));
     if (settings.Mqtt.Port < 1 || settings.Mqtt.Port > 65535)
         settings.Mqtt.Port = MqttSettings{}.Port;
+    visitInverterSettings(settings.Inverter, SettingsReader(file, formats, today));
     return settings;
 }
 
@@ -290,8 +300,12 @@ FileWriteError SaveSettings(const std::string& path, const TDati& settings)
         file.RemoveKey("Ports", kHidIdsKey);
     else
         file.SetValue("Ports", kHidIdsKey, settings.HidIds);
+    // Sections a file did not have are added only once they hold something but defaults, so
+    // files written before them stay as they were.
     if (file.HasSection(kMqttSection) || settings.Mqtt != MqttSettings{})
         visitMqttSettings(settings.Mqtt, SettingsWriter(file));
+    if (file.HasSection(kInverterSection) || settings.Inverter != InverterSettings{})
+        visitInverterSettings(settings.Inverter, SettingsWriter(file));
     return WriteFileAtomically(path, file.Serialize());
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/InverterSettings.h"
 #include "config/MqttSettings.h"
 #include "core/AtomicFile.h"
 
@@ -92,6 +93,8 @@ struct TDati {
 
     // [Mqtt]
     MqttSettings Mqtt;
+    // [Inverter]
+    InverterSettings Inverter;
 
     // The defaults of every key, with the times on `today`.
     explicit TDati(const QDate& today = QDate::currentDate());

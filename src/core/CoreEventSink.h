@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace quorvane {
 
 // The moments the core recognises as events, beside the memo lines and mails that word them.
@@ -12,6 +14,10 @@ enum class CoreEventKind {
     Connected,         // a connect succeeded (by hand, at start, by the automatic reconnect),
                        // or the inverter answers again after ConnectionLost without one
     DayChanged,        // the supervisor tick closed the day that ended
+    WarningOn,         // the inverter reports a warning, steadily (the event names which)
+    WarningOff,        // and no longer
+    FaultOn,           // the inverter reports a fault
+    FaultOff,          // and no longer
 };
 
 // Told of each event the moment a lower layer recognises it; the composition root stamps the
@@ -21,6 +27,8 @@ class CoreEventSink {
 public:
     virtual ~CoreEventSink() = default;
     virtual void Report(CoreEventKind kind) = 0;
+    // A warning or fault that turned on or off; `condition` is its stable id ("battery_low").
+    virtual void ReportCondition(CoreEventKind kind, const std::string& condition) = 0;
 };
 
 } // namespace quorvane

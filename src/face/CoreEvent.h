@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QMetaType>
 
+#include <string>
+
 namespace quorvane {
 
 // An event the core recognised, with the core clock's time at that moment. Front ends that
@@ -13,6 +15,8 @@ namespace quorvane {
 struct CoreEvent {
     CoreEventKind Kind;
     QDateTime Time;
+    // For warning and fault events: which condition, by its stable id ("over_temperature").
+    std::string Condition{};
 
     bool operator==(const CoreEvent&) const = default;
 };
@@ -36,6 +40,14 @@ struct CoreEvent {
         return "connected";
     case CoreEventKind::DayChanged:
         return "day_changed";
+    case CoreEventKind::WarningOn:
+        return "warning_on";
+    case CoreEventKind::WarningOff:
+        return "warning_off";
+    case CoreEventKind::FaultOn:
+        return "fault_on";
+    case CoreEventKind::FaultOff:
+        return "fault_off";
     }
     return "unknown";
 }

@@ -12,6 +12,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quorvane {
 
@@ -73,6 +74,10 @@ struct CoreState {
     PollCounters Polls;
     // The inverter's serial number as it told it; empty while unknown.
     std::string SerialNumber;
+    // The warnings and faults the inverter reports now, in bit order; empty when all is well.
+    std::vector<WarningCondition> Warnings;
+    // The second PV input of a dual-tracker unit, as last read; empty for a unit with one.
+    std::optional<SecondPvReading> SecondPv;
 
     bool operator==(const CoreState&) const = default;
 };
@@ -112,6 +117,8 @@ struct CoreState {
     state.ValidReadings = record.ValidReadings;
     state.Polls = record.Polls;
     state.SerialNumber = record.SerialNumber;
+    state.Warnings = record.Warnings.Conditions;
+    state.SecondPv = record.SecondPv;
     return state;
 }
 

@@ -2,6 +2,7 @@
 
 #include "face/StateIds.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -13,6 +14,20 @@ template <typename Enum>
 QJsonValue idOrNull(const std::optional<Enum>& value)
 {
     return value ? QJsonValue(IdOf(*value)) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonArray warnings(const std::vector<WarningCondition>& conditions)
+{
+    QJsonArray list;
+    for (const WarningCondition& condition : conditions) {
+        QJsonObject entry;
+        entry["id"] = QString::fromStdString(condition.Id);
+        entry["text"] = QString::fromStdString(condition.Text);
+        entry["severity"] = WarningSeverityId(condition.Severity);
+        entry["bit"] = condition.Bit;
+        list.append(entry);
+    }
+    return list;
 }
 
 QJsonValue count(std::uint64_t value)
@@ -61,6 +76,12 @@ std::string StateJson(const CoreState& state)
     json["charge_state"] = idOrNull(state.Charge);
     json["load_source"] = idOrNull(state.Source);
     json["output_priority"] = idOrNull(state.Priority);
+    const auto secondPv = [&](double SecondPvReading::*value) {
+        return state.SecondPv ? QJsonValue((*state.SecondPv).*value) : QJsonValue(QJsonValue::Null);
+    };
+    json["pv2_input_voltage_v"] = secondPv(&SecondPvReading::VoltageV);
+    json["pv2_input_current_a"] = secondPv(&SecondPvReading::CurrentA);
+    json["pv2_charging_power_w"] = secondPv(&SecondPvReading::ChargingPowerW);
     json["solar_power_w"] = state.SolarPowerW;
     json["solar_energy_today_kwh"] = state.SolarEnergyTodayKWh;
     json["line_apparent_energy_today_kvah"] = state.LineApparentEnergyTodayKVAh;
@@ -74,6 +95,7 @@ std::string StateJson(const CoreState& state)
                                ? QJsonValue(QString::fromStdString(IsoTimeWithOffset(state.LastValidReading)))
                                : QJsonValue(QJsonValue::Null);
     json["valid_readings"] = state.ValidReadings;
+    json["warnings"] = warnings(state.Warnings);
     json["polls"] = polls;
     return QJsonDocument(json).toJson(QJsonDocument::Compact).toStdString();
 }

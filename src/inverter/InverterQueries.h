@@ -2,7 +2,10 @@
 
 #include "inverter/InverterStates.h"
 #include "inverter/LinkState.h"
+#include "inverter/OptionalQuery.h"
 #include "inverter/ReplyFrame.h"
+#include "inverter/SecondPv.h"
+#include "inverter/WarningStatus.h"
 
 #include <array>
 #include <chrono>
@@ -24,7 +27,8 @@ struct MeasurementRecord;
 struct OutputRequests;
 
 // The exchanges with the inverter: main values ("QPIGS"), mode ("QMOD"), presence ("QID"),
-// rated information ("QPIRI") and the output source priority ("POP00".."POP02"). Each one
+// rated information ("QPIRI"), warning status ("QPIWS"), the second PV input ("QPIGS2") and
+// the output source priority ("POP00".."POP02"). Each one
 // writes its results into the measurement record and its event lines into the memo. Every
 // reply is found by the one frame reader (ReplyFrame.h); a "(NAK" is a refusal, which fails
 // the query as a reply that never came would (the presence check excepted: whoever refuses
@@ -53,6 +57,11 @@ public:
     bool CheckInverter();
     void SetOutputPriority(OutputPriority priority);
     void QueryRatedInfo();
+    // Queries not every unit knows; each asks nothing in test mode or without a link.
+    // The warning and fault bits ("QPIWS").
+    OptionalQueryResult<WarningStatus> QueryWarningStatus();
+    // The second PV input ("QPIGS2").
+    OptionalQueryResult<SecondPvReading> QuerySecondPv();
 
     // Outcome of the latest priority command.
     [[nodiscard]] bool PopResult() const { return m_popResult; }
@@ -73,6 +82,9 @@ private:
     // Reads the reply to `command`: one of about `expectedLength` bytes, or of any length
     // when none is given. A refusal is said in the memo when all errors are shown.
     Reply receiveReply(std::string_view command, std::optional<std::size_t> expectedLength);
+    // Asks `command` and reads its reply with `decode` (payload -> optional value).
+    template <typename Value, typename Decode>
+    OptionalQueryResult<Value> askOptional(std::string_view command, Decode decode);
     void fillTestModeValues();
     void applyMainValuesReply(const MainValuesReply& values);
     void deriveChargeState();

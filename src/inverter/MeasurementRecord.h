@@ -3,6 +3,8 @@
 #include "inverter/Frame.h"
 #include "inverter/InverterStates.h"
 #include "inverter/PollCounters.h"
+#include "inverter/SecondPv.h"
+#include "inverter/WarningStatus.h"
 
 #include <QDateTime>
 
@@ -91,6 +93,14 @@ struct MeasurementRecord {
     // The serial number the inverter gave at the latest presence check, letters and digits
     // only; empty while none was told (a unit that refuses the query, the test mode).
     std::string SerialNumber;
+    // The warnings and faults the inverter reports, once steadied over two readings; empty
+    // when all is well or the unit does not report them.
+    WarningStatus Warnings;
+    // The second PV input of a dual-tracker unit: empty until the unit first answered its
+    // query (a unit with one input never does). SecondPvValid: this cycle's reading was
+    // accepted, so it counts into the solar energy.
+    std::optional<SecondPvReading> SecondPv;
+    bool SecondPvValid = false;
 
     // The sixteen display variables := the stripped reply slots they come from.
     void SetDisplayVariablesFromSlots();

@@ -38,9 +38,14 @@ WarningChanges WarningDebounce::Feed(const WarningStatus& reading)
 
 void WarningDebounce::Reset()
 {
+    ForgetReadings();
+    m_active = {};
+}
+
+void WarningDebounce::ForgetReadings()
+{
     m_previous = {};
     m_hasPrevious = false;
-    m_active = {};
 }
 
 } // namespace quorvane

@@ -27,6 +27,9 @@ public:
     // Forgets every reading and every condition, without events: after a reconnect the next
     // two readings decide afresh.
     void Reset();
+    // Forgets the readings but keeps what is active: the next two readings decide afresh, and
+    // a condition they still show makes no second event.
+    void ForgetReadings();
 
 private:
     WarningStatus m_previous;

@@ -40,6 +40,11 @@ enum class WarningChange { On, Off };
 
 // "Warning" or "Fault".
 [[nodiscard]] std::string WarningSeverityText(WarningSeverity severity);
+// "warning" or "fault": the stable form for integrations.
+[[nodiscard]] constexpr const char* WarningSeverityId(WarningSeverity severity)
+{
+    return severity == WarningSeverity::Fault ? "fault" : "warning";
+}
 // The memo line of a condition that turned on or off, e.g. "Fault on: Bus over",
 // "Warning off: Battery low".
 [[nodiscard]] std::string WarningMemoText(const WarningCondition& condition, WarningChange change);

@@ -7,6 +7,7 @@
 #include "inverter/LinkState.h"
 #include "inverter/Wincom.h"
 #include "monitor/EnergyIntegration.h"
+#include "monitor/WarningWatch.h"
 
 namespace quorvane {
 
@@ -35,6 +36,30 @@ void CycleSteps::PurgeAndQueryMode()
     m_queries.QueryMode();
 }
 
+void CycleSteps::PurgeAndQuerySecondPv()
+{
+    m_record.SecondPvValid = false;
+    // Only of a unit that answers its main values now, and never again of one that refused
+    // (a unit with one input) until it is connected again.
+    if (m_link.Test || !m_record.ValuesValid || m_secondPvRefusal.Refused())
+        return;
+    m_comm.Purge();
+    const auto result = m_queries.QuerySecondPv();
+    if (result.Result == QueryOutcome::Refused) {
+        m_secondPvRefusal.Note();
+    } else if (result.Result == QueryOutcome::Answered) {
+        m_record.SecondPv = result.Reading;
+        m_record.SecondPvValid = true;
+    }
+}
+
+void CycleSteps::LinkOpened()
+{
+    m_secondPvRefusal.Reconnected();
+    if (m_warnings != nullptr)
+        m_warnings->Reconnected();
+}
+
 void CycleSteps::ComputeValues()
 {
     Integrate(m_computed, m_record, m_link.Test);
@@ -48,6 +73,17 @@ void CycleSteps::StampReading()
             m_formats.shortDate(now.date()) + " - " + m_formats.longTime(now.time()) + RefreshNote;
     }
     if (ReadingDone)
+        ReadingDone();
+}
+
+void CycleSteps::QueryWarnings()
+{
+    // Only after an accepted main-values reading: a unit that does not answer those now would
+    // not answer this either, and the line's time belongs to getting it back.
+    if (m_warnings == nullptr || m_link.Test || !m_record.ValuesValid || !m_warnings->Due())
+        return;
+    m_comm.Purge();
+    if (m_warnings->Take(m_queries.QueryWarningStatus()) && ReadingDone)
         ReadingDone();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acquisition/AcquisitionSteps.h"
+#include "inverter/OptionalQuery.h"
 
 #include <functional>
 #include <string>
@@ -10,6 +11,7 @@ namespace quorvane {
 class Clock;
 class LocaleFormats;
 class TComm;
+class WarningWatch;
 struct ComputedValues;
 struct LinkState;
 struct MeasurementRecord;
@@ -25,16 +27,21 @@ public:
 
     void PurgeAndQueryMainValues() override;
     void PurgeAndQueryMode() override;
+    void PurgeAndQuerySecondPv() override;
     void ComputeValues() override;
     void StampReading() override;
+    void QueryWarnings() override;
     void ServePriority(OutputPriority priority) override;
     void PurgeAndQueryRatedInfo() override;
+    void LinkOpened() override;
 
     // The web refresh note that ends every reading stamp, for example " (Refresh = 2 sec.)".
     std::string RefreshNote;
     // Runs at the end of every reading's stamp step, so that what the reading brought is
     // published at once rather than at the next publishing tick.
     std::function<void()> ReadingDone;
+    // Who keeps the warning status; null: it is not asked.
+    void SetWarningWatch(WarningWatch* watch) { m_warnings = watch; }
 
 private:
     TComm& m_comm;
@@ -45,6 +52,8 @@ private:
     const LinkState& m_link;
     const Clock& m_clock;
     const LocaleFormats& m_formats;
+    WarningWatch* m_warnings = nullptr;
+    RefusalMemory m_secondPvRefusal;
 };
 
 } // namespace quorvane

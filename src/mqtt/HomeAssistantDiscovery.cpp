@@ -52,6 +52,10 @@ constexpr std::array<SensorEntity, 26> kSensors = {{
     {"link", "Inverter link", nullptr, nullptr, nullptr},
 }};
 
+// The active warnings and faults as one sensor: their texts, or "none".
+constexpr const char* kWarningsKey = "warnings";
+constexpr const char* kWarningsName = "Warnings and faults";
+
 constexpr const char* kPriorityKey = "output_priority";
 constexpr const char* kPriorityName = "Output source priority";
 
@@ -115,6 +119,14 @@ std::vector<MqttMessage> DiscoveryMessages(const MqttIdentity& identity, const M
         messages.push_back(retainedConfig(configTopic(settings, identity, "sensor", sensor.key), config));
     }
 
+    QJsonObject warnings = entityBase(identity, device, kWarningsKey, kWarningsName);
+    warnings["value_template"] =
+        "{{ value_json.warnings | map(attribute='text') | join(', ') if value_json.warnings else 'none' }}";
+    warnings["json_attributes_topic"] = QString::fromStdString(identity.StateTopic());
+    warnings["json_attributes_template"] = "{{ {'active': value_json.warnings} | tojson }}";
+    warnings["icon"] = "mdi:alert";
+    messages.push_back(retainedConfig(configTopic(settings, identity, "sensor", kWarningsKey), warnings));
+
     QJsonObject priority = entityBase(identity, device, kPriorityKey, kPriorityName);
     priority["value_template"] = "{{ value_json.output_priority if value_json.output_priority is not none else 'unknown' }}";
     if (settings.AllowCommands) {
@@ -136,6 +148,7 @@ std::vector<MqttMessage> DiscoveryWithdrawals(const MqttIdentity& identity, cons
     std::vector<MqttMessage> messages;
     for (const SensorEntity& sensor : kSensors)
         messages.push_back(RetainedRemoval(configTopic(settings, identity, "sensor", sensor.key)));
+    messages.push_back(RetainedRemoval(configTopic(settings, identity, "sensor", kWarningsKey)));
     messages.push_back(RetainedRemoval(configTopic(settings, identity, "sensor", kPriorityKey)));
     messages.push_back(RetainedRemoval(configTopic(settings, identity, "select", kPriorityKey)));
     return messages;

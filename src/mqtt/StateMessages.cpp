@@ -18,6 +18,8 @@ MqttMessage EventMessage(const MqttIdentity& identity, const CoreEvent& event)
 {
     QJsonObject json;
     json["event"] = EventName(event.Kind);
+    if (!event.Condition.empty())
+        json["condition"] = QString::fromStdString(event.Condition);
     json["time"] = QString::fromStdString(IsoTimeWithOffset(event.Time));
     return {.Topic = identity.EventTopic(),
             .Payload = QJsonDocument(json).toJson(QJsonDocument::Compact).toStdString(),
@@ -36,7 +38,7 @@ bool StateWorthPublishing(const std::optional<CoreState>& published, const CoreS
         return true;
     return now.ValidReadings != published->ValidReadings || now.Phase != published->Phase
            || now.Mode != published->Mode || now.Priority != published->Priority
-           || now.SerialNumber != published->SerialNumber;
+           || now.SerialNumber != published->SerialNumber || now.Warnings != published->Warnings;
 }
 
 std::optional<OutputPriority> PriorityFromCommand(std::string_view payload)

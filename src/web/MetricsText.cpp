@@ -92,6 +92,12 @@ std::string MetricsText(const CoreState& state, const WebRequestCounts& webReque
     out.gauge("quorvane_heat_sink_temperature_celsius", "Inverter heat sink temperature.", state.HeatSinkTemperatureC);
     out.gauge("quorvane_bus_voltage_volts", "DC bus voltage.", state.BusVoltageV);
 
+    if (state.SecondPv) { // dual-tracker units only
+        out.gauge("quorvane_pv2_input_voltage_volts", "Second PV input voltage.", state.SecondPv->VoltageV);
+        out.gauge("quorvane_pv2_input_current_amperes", "Second PV input current.", state.SecondPv->CurrentA);
+        out.gauge("quorvane_pv2_charging_power_watts", "Second PV input charging power.",
+                  state.SecondPv->ChargingPowerW);
+    }
     out.gauge("quorvane_solar_power_watts", "Solar power into the battery, computed.", state.SolarPowerW);
     // Energies in the base unit, joules (1 kWh = 3.6 MJ); the apparent energy in volt-ampere seconds.
     out.gauge("quorvane_solar_energy_today_joules", "Solar energy since midnight.",
@@ -123,6 +129,12 @@ std::string MetricsText(const CoreState& state, const WebRequestCounts& webReque
     for (const auto& [reason, value] : {std::pair{"no_reply", polls.NoReply}, std::pair{"bad_frame", polls.BadFrame},
                                         std::pair{"refused", polls.Refused}, std::pair{"malformed", polls.Malformed}})
         out.sample("quorvane_poll_rejected_total", std::to_string(value), std::string("reason=\"") + reason + "\"");
+    out.family("quorvane_inverter_condition_active", "gauge",
+               "Warnings and faults the inverter reports now (1 for each active one).");
+    for (const WarningCondition& condition : state.Warnings)
+        out.sample("quorvane_inverter_condition_active", "1",
+                   "condition=\"" + condition.Id + "\",severity=\""
+                       + WarningSeverityId(condition.Severity) + "\"");
     out.counter("quorvane_reconnects_total", "Connections made again after the link was lost.", polls.Reconnects);
 
     out.family("quorvane_web_requests_total", "counter", "Requests to the web server, by kind.");

@@ -23,6 +23,9 @@ public:
     void PurgeAndQueryMode() override { note("mode"); }
     void ComputeValues() override { note("compute"); }
     void StampReading() override { note("stamp"); }
+    void PurgeAndQuerySecondPv() override { note("pv2"); }
+    void LinkOpened() override { note("opened"); }
+    void QueryWarnings() override { note("warnings"); }
     void ServePriority(OutputPriority priority) override
     {
         note(priority == OutputPriority::SBU ? "SBU" : priority == OutputPriority::UtilityFirst ? "UTI" : "SOL");
@@ -41,7 +44,7 @@ private:
     }
 };
 
-const std::vector<std::string> kPlainCycle = {"main", "mode", "compute", "stamp"};
+const std::vector<std::string> kPlainCycle = {"main", "mode", "pv2", "compute", "stamp", "warnings"};
 
 std::vector<std::string> cycles(int count)
 {
@@ -85,14 +88,14 @@ TEST_F(ReadPlotTest, ACycleRunsItsStepsAndRequestsInTheFixedOrder)
     requests.Button8Click(); // Status
     thread.Resume();
     untilPaused();
-    EXPECT_EQ(steps.steps, (std::vector<std::string>{"main", "mode", "compute", "stamp", "SBU", "UTI", "SOL", "rated"}));
+    EXPECT_EQ(steps.steps, (std::vector<std::string>{"main", "mode", "pv2", "compute", "stamp", "warnings", "SBU", "UTI", "SOL", "rated"}));
     EXPECT_TRUE(steps.allOnCoreThread);
     EXPECT_EQ(thread.LoopCount(), 1);
     EXPECT_FALSE(requests.SetSbuRequest || requests.SetUtiRequest || requests.SetSolRequest || requests.StatusRequest);
 
     pacer->Release();
     ASSERT_TRUE(PumpUntil([this] { return thread.LoopCount() == 2 && pacer->Waiting(); }));
-    EXPECT_EQ(steps.steps.size(), 8u + 4u); // served requests are not served again
+    EXPECT_EQ(steps.steps.size(), 10u + 6u); // served requests are not served again
 }
 
 TEST_F(ReadPlotTest, HeldAcquisitionSuspendsAfterThePauseAndAWakeUpBeforeThatDoesNothing)

@@ -270,6 +270,22 @@ TEST_F(SettingsFile, TheMqttSectionIsWrittenOnlyOnceItIsInUse)
     EXPECT_EQ(load(), settings);
 }
 
+TEST_F(SettingsFile, TheInverterSectionIsWrittenOnlyOnceItIsInUse)
+{
+    const std::string before = golden("measTime4.INI");
+    write(before);
+    TDati settings = load();
+    EXPECT_EQ(settings.Inverter, InverterSettings{});
+    EXPECT_TRUE(settings.Inverter.MailFaults); // faults are mailed unless the file says no
+    ASSERT_EQ(SaveSettings(path, settings), FileWriteError::None);
+    EXPECT_EQ(content(), before);
+
+    settings.Inverter = {.MailFaults = false, .MailWarnings = true};
+    ASSERT_EQ(SaveSettings(path, settings), FileWriteError::None);
+    EXPECT_TRUE(content().ends_with("[Inverter]\r\nMailFaults=0\r\nMailWarnings=1\r\n")) << content();
+    EXPECT_EQ(load(), settings);
+}
+
 TEST_F(SettingsFile, AnUnreadableMqttValueGivesThatKeysDefault)
 {
     const auto with = [](auto change) {

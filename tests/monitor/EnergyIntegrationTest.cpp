@@ -36,6 +36,17 @@ TEST(ComputedValues, IntegratesSolarAlwaysAndLineOnlyInBypassOrTestMode)
         {"line bypass counts the load", reading("0", "50", "2000", "1500", InverterMode::Line, 3600), false, 0, 0, 2.0, 1.5},
         {"test mode counts the load", reading("2", "50", "360", "180", InverterMode::Test, 10), true, 2 * 50 * 10 / 3600.0 * 0.001, 100,
          0.001, 0.0005},
+        {"a second PV input adds its charging power", [] {
+             MeasurementRecord r = reading("10", "50", "0", "0", InverterMode::Battery, 3600);
+             r.SecondPv = SecondPvReading{2.0, 200.0, 400.0};
+             r.SecondPvValid = true;
+             return r;
+         }(), false, 0.9, 900, 0, 0},
+        {"but not a reading of it from an earlier cycle", [] {
+             MeasurementRecord r = reading("10", "50", "0", "0", InverterMode::Battery, 3600);
+             r.SecondPv = SecondPvReading{2.0, 200.0, 400.0};
+             return r;
+         }(), false, 0.5, 500, 0, 0},
         {"an invalid reading changes nothing", [] {
              MeasurementRecord r = reading("10", "50", "2000", "1500", InverterMode::Line, 3600);
              r.ValuesValid = false;

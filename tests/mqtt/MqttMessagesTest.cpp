@@ -105,6 +105,9 @@ TEST(StateMessages, RetainAndQualityOfService)
     const MqttMessage event = EventMessage(identity, {CoreEventKind::DayChanged, QDateTime(QDate(2026, 12, 11), QTime(0, 0), Qt::UTC)});
     EXPECT_EQ(event.Payload, R"({"event":"day_changed","time":"2026-12-11T00:00:00Z"})");
     EXPECT_FALSE(event.Retain);
+    const MqttMessage fault = EventMessage(
+        identity, {CoreEventKind::FaultOn, QDateTime(QDate(2026, 12, 11), QTime(0, 0), Qt::UTC), "over_temperature"});
+    EXPECT_EQ(fault.Payload, R"({"condition":"over_temperature","event":"fault_on","time":"2026-12-11T00:00:00Z"})");
 }
 
 TEST(HomeAssistantDiscovery, EveryConfigCanBeTakenBackAndThePriorityHasOneForm)

@@ -3,6 +3,7 @@
 #include "ScopedTimeZone.h"
 #include "WebCoreFixture.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -31,6 +32,7 @@ protected:
         record.Polls.Requests = 3;
         record.Polls.Accepted = 1;
         record.Polls.BadFrame = 2;
+        record.Warnings = *DecodeWarningStatus("0100000001000000000000000000000000000"); // inverter fault, over temperature
         core->ForTests().Computed().Aux1 = 1.25; // solar energy today, kWh
         core->ForTests().Computed().Aux5 = 10.5; // solar energy total, kWh
         core->RefreshDisplay();
@@ -88,6 +90,12 @@ TEST_F(StatusApi, TheStatusIsTheStateAsJsonWithTheValuesThePageShows)
     EXPECT_TRUE(json["values_valid"].toBool());
     EXPECT_EQ(json["reading_time"].toString(), "2026-06-01T14:00:00+02:00");
     EXPECT_EQ(json["polls"].toObject()["bad_frame"].toInt(), 2);
+    const QJsonArray warnings = json["warnings"].toArray();
+    ASSERT_EQ(warnings.size(), 2);
+    EXPECT_EQ(warnings[1].toObject()["id"].toString(), "over_temperature");
+    EXPECT_EQ(warnings[1].toObject()["text"].toString(), "Over temperature");
+    EXPECT_EQ(warnings[1].toObject()["severity"].toString(), "fault"); // with the inverter fault bit
+    EXPECT_EQ(warnings[1].toObject()["bit"].toInt(), 9);
 }
 
 TEST_F(StatusApi, BeforeAnyReadingTheStatusSaysSo)
@@ -98,6 +106,8 @@ TEST_F(StatusApi, BeforeAnyReadingTheStatusSaysSo)
     EXPECT_TRUE(json["reading_time"].isNull());
     EXPECT_TRUE(json["mode"].isNull());
     EXPECT_EQ(json["valid_readings"].toInt(), 0);
+    EXPECT_TRUE(json["warnings"].isArray());
+    EXPECT_TRUE(json["warnings"].toArray().isEmpty());
 }
 
 TEST_F(StatusApi, TheMetricsPassPromtoolAndCarryTheReadingsAndCounts)
@@ -128,6 +138,7 @@ TEST_F(StatusApi, TheMetricsPassPromtoolAndCarryTheReadingsAndCounts)
     EXPECT_EQ(sample(metrics, "quorvane_last_reading_timestamp_seconds"), clock.now().toSecsSinceEpoch());
     EXPECT_EQ(sample(metrics, "quorvane_inverter_mode{mode=\"battery\"}"), 1);
     EXPECT_EQ(sample(metrics, "quorvane_poll_requests_total"), 3);
+    EXPECT_EQ(sample(metrics, "quorvane_inverter_condition_active{condition=\"over_temperature\",severity=\"fault\"}"), 1);
     EXPECT_EQ(sample(metrics, "quorvane_poll_rejected_total{reason=\"bad_frame\"}"), 2);
     EXPECT_EQ(sample(metrics, "quorvane_web_requests_total{kind=\"main_page\"}"), 1);
     EXPECT_EQ(sample(metrics, "quorvane_web_requests_total{kind=\"timer_page\"}"), 1);
