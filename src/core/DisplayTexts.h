@@ -2,8 +2,14 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace quorvane {
+
+// The names of the second PV input's values, in the order of DisplayTexts::SecondPv: the
+// window's captions and the basic log's extra column names.
+inline const std::array<std::string, 3> kSecondPvCaptions = {"PV2 Input Voltage", "PV2 Input Current",
+                                                             "PV2 Charging Power"};
 
 // What the main window's value panels show, as the display refresh leaves them: the texts
 // the window, the web page and the log rows all copy. Every panel starts as "---".
@@ -19,6 +25,9 @@ struct DisplayTexts {
     std::string Panel23 = "---"; // battery (charge state)
     std::string Panel24 = "---"; // load source
     std::string Panel4 = "---";  // output priority
+    // The second PV input's voltage, current and charging power, for a unit that has one;
+    // empty for a unit with one input.
+    std::vector<std::string> SecondPv;
 
     DisplayTexts()
     {

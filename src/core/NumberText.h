@@ -18,6 +18,8 @@ namespace quorvane {
 // Fixed-point with exactly three decimals and "." ("12.345", "0.000"), as logs, totals and
 // panels show energies.
 [[nodiscard]] std::string FormatFixed3(double value);
+// Fixed-point with `decimals` decimals and ".", never "-0".
+[[nodiscard]] std::string FormatFixed(double value, int decimals);
 [[nodiscard]] int TextToInt(std::string_view text);
 
 } // namespace quorvane

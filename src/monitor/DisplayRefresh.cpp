@@ -34,6 +34,10 @@ void RefreshDisplay(const MeasurementRecord& record, const ComputedValues& compu
     display.Panel23 = ChargeStateText(record.Flow.Charge);
     display.Panel24 = LoadSourceText(record.Flow.DecidedSource);
     display.Panel4 = OutputPriorityText(record.Flow.Priority);
+    display.SecondPv.clear();
+    if (record.SecondPv)
+        display.SecondPv = {FormatFixed(record.SecondPv->VoltageV, 1), FormatFixed(record.SecondPv->CurrentA, 1),
+                            FormatFixed(record.SecondPv->ChargingPowerW, 0)};
     pages.UpdatePageValues(display, record.Flow, record.LastReadingStamp);
 }
 

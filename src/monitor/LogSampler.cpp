@@ -26,8 +26,12 @@ QDateTime LogSampler::SampleLogRow()
     const std::string time = m_formats.longTime(now.time());
     const std::string date = m_formats.shortDate(now.date());
 
-    VAR basic{time, date, m_display.Basic};
+    VAR basic{time, date, m_display.Basic, m_display.SecondPv};
+    // The second PV input's columns only for a unit that has one: other units' files stay
+    // as they always were.
     VAR names{{}, {}, m_settings.BasicCaptions};
+    if (!m_display.SecondPv.empty())
+        names.Extra.assign(kSecondPvCaptions.begin(), kSecondPvCaptions.end());
     m_logs.BasicList().SetColumnNames(names);
     m_logs.BasicList().AddRow(basic);
 

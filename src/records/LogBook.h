@@ -82,7 +82,8 @@ private:
     EventMemo& m_memo;
     const LocaleFormats& m_formats;
     UserNotifier& m_person;
-    LogList m_basic{16, "VariablesList"};
+    // Units with a second PV input add its voltage, current and charging power.
+    LogList m_basic{16, "VariablesList", 3};
     LogList m_computed{7, "ComputedList"};
     LogList m_energy{6, "ListEnergy"};
     std::string m_totalsStartDate;

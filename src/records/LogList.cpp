@@ -1,5 +1,7 @@
 #include "records/LogList.h"
 
+#include <algorithm>
+
 namespace quorvane {
 
 namespace {
@@ -17,9 +19,15 @@ void reserveFor(Buffer& buffer, size_t needed)
 
 } // namespace
 
-LogList::LogList(int columns, std::string designCaption, QObject* parent)
-    : QObject(parent), m_columns(columns), m_caption(std::move(designCaption))
+LogList::LogList(int columns, std::string designCaption, int extraColumns, QObject* parent)
+    : QObject(parent), m_columns(columns), m_extraColumns(extraColumns), m_caption(std::move(designCaption))
 {
+}
+
+int LogList::ColumnCount() const
+{
+    const int named = static_cast<int>(m_names.size());
+    return std::clamp(named, m_columns, m_columns + m_extraColumns);
 }
 
 std::vector<std::string_view> LogList::SplitFields(std::string_view line, int columns)
@@ -39,6 +47,7 @@ void LogList::SetColumnNames(const VAR& names)
 {
     std::vector<std::string> all{"date"};
     all.insert(all.end(), names.Values.begin(), names.Values.end());
+    all.insert(all.end(), names.Extra.begin(), names.Extra.end());
     SetColumnNames(std::move(all));
 }
 
@@ -56,7 +65,7 @@ void LogList::SetColumnNames(std::vector<std::string> names)
 
 void LogList::AddRow(const VAR& row)
 {
-    addRow(row.Time, row.Date, row.Values);
+    addRow(row.Time, row.Date, row.Values, row.Extra);
 }
 
 void LogList::AddRow(const VAR_COMP& row)
@@ -64,11 +73,16 @@ void LogList::AddRow(const VAR_COMP& row)
     addRow(row.Time, row.Date, row.Values);
 }
 
-void LogList::addRow(const std::string& time, const std::string& date, std::span<const std::string> values)
+void LogList::addRow(const std::string& time, const std::string& date, std::span<const std::string> values,
+                     std::span<const std::string> extra)
 {
     m_caption = "Day = " + date;
     std::string line = time;
     for (const std::string& value : values) {
+        line += ',';
+        line += value;
+    }
+    for (const std::string& value : extra.first(std::min(extra.size(), static_cast<size_t>(m_extraColumns)))) {
         line += ',';
         line += value;
     }
@@ -147,7 +161,7 @@ size_t LogList::Load(std::string_view content, size_t shown)
         if (line.empty())
             continue;
         normalised.clear();
-        const auto fields = SplitFields(line, m_columns);
+        const auto fields = SplitFields(line, m_columns + m_extraColumns);
         for (size_t i = 0; i < fields.size(); ++i) {
             if (i > 0)
                 normalised += ',';
@@ -179,9 +193,9 @@ std::string_view LogList::rowText(size_t stored) const
 std::vector<std::string> LogList::Row(size_t index) const
 {
     std::vector<std::string> cells;
-    for (const std::string_view field : SplitFields(rowText(storedIndex(index)), m_columns))
+    for (const std::string_view field : SplitFields(rowText(storedIndex(index)), m_columns + m_extraColumns))
         cells.emplace_back(field);
-    cells.resize(static_cast<size_t>(m_columns));
+    cells.resize(static_cast<size_t>(ColumnCount()));
     return cells;
 }
 

@@ -13,11 +13,13 @@
 namespace quorvane {
 
 // A sampled row of the basic-variables list: time, date, then the fifteen values (or the
-// fifteen names) in display order.
+// fifteen names) in display order, then the values a unit has beyond them (its second PV
+// input's), if any.
 struct VAR {
     std::string Time;
     std::string Date;
     std::array<std::string, 15> Values;
+    std::vector<std::string> Extra{};
 };
 
 // A sampled row of the computed-variables list: time, date, then Aux1..Aux6.
@@ -45,7 +47,9 @@ class LogList final : public QObject {
 public:
     static constexpr size_t kReloadShown = 1500;
 
-    LogList(int columns, std::string designCaption, QObject* parent = nullptr);
+    // `extraColumns`: columns a row may have beyond `columns` (for some units only); they are
+    // shown once the column names include them.
+    LogList(int columns, std::string designCaption, int extraColumns = 0, QObject* parent = nullptr);
 
     // Column names: "date" (the time column) and the value names.
     void SetColumnNames(const VAR& names);
@@ -62,7 +66,8 @@ public:
     // number of rows shown.
     size_t Load(std::string_view content, size_t shown = kReloadShown);
 
-    [[nodiscard]] int ColumnCount() const { return m_columns; }
+    // The columns shown: the list's own, and the extra ones the names include.
+    [[nodiscard]] int ColumnCount() const;
     [[nodiscard]] const std::vector<std::string>& ColumnNames() const { return m_names; }
     [[nodiscard]] size_t RowCount() const { return m_rowStarts.size() - hiddenCount(); }
     // Grid rows, the empty last one included.
@@ -94,7 +99,8 @@ signals:
     void labelsChanged(const QString& caption, const QString& linesText, const QStringList& columnNames);
 
 private:
-    void addRow(const std::string& time, const std::string& date, std::span<const std::string> values);
+    void addRow(const std::string& time, const std::string& date, std::span<const std::string> values,
+                std::span<const std::string> extra = {});
     void appendLine(std::string_view line);
     [[nodiscard]] size_t hiddenCount() const { return m_hiddenEnd - m_hiddenBegin; }
     [[nodiscard]] size_t storedIndex(size_t shownIndex) const;
@@ -104,6 +110,7 @@ private:
     void publishLabels();
 
     int m_columns;
+    int m_extraColumns;
     std::vector<std::string> m_names;
     std::string m_caption;
     std::string m_linesText = "Lines = 0";

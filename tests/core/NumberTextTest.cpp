@@ -39,3 +39,18 @@ TEST(NumberText, StatusBitsAndCounts)
     for (const auto& c : cases)
         EXPECT_EQ(TextToInt(c.text), c.value) << '"' << c.text << '"';
 }
+
+TEST(NumberText, FixedPointNeverShowsMinusZero)
+{
+    const struct {
+        double value;
+        int decimals;
+        const char* text;
+    } cases[] = {
+        {202.04, 1, "202.0"}, {205.0, 0, "205"}, {-0.0001, 3, "0.000"}, {-0.04, 1, "0.0"},
+        {-1.25, 1, "-1.2"},   {12.3456, 3, "12.346"}, {0.0, 0, "0"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatFixed(c.value, c.decimals), c.text) << c.value;
+    EXPECT_EQ(FormatFixed3(-0.0004), "0.000");
+}

@@ -10,6 +10,8 @@ namespace {
 
 class SecondPvInput : public testsupport::CoreRig {
 protected:
+    // A reading each second and a log row each second.
+    std::string settings() const override { return "MeasTime=0\r\nUpdateLog=0\r\n"; }
     void SetUp() override
     {
         CoreRig::SetUp();
@@ -51,6 +53,30 @@ TEST_F(SecondPvInput, AUnitWithOneInputIsAskedOncePerConnection)
     core->ToggleConnection();
     this->second();
     EXPECT_EQ(asked("QPIGS2"), 2u);
+}
+
+TEST_F(SecondPvInput, OnlyADualTrackerUnitsBasicLogHasItsColumns)
+{
+    const auto columnsOfLastRow = [this] {
+        const std::string_view line = core->ForTests().Logs().BasicList().LastRowLine();
+        return std::ranges::count(line, ',') + 1;
+    };
+    connect();
+    for (int second = 0; second < 3; ++second)
+        this->second();
+    ASSERT_GT(core->ForTests().Logs().BasicList().RowCount(), 0u);
+    EXPECT_EQ(columnsOfLastRow(), 16);
+
+    model.SetSecondPv("02.0 200.0 00400");
+    core->ToggleConnection(); // a unit is asked again on the next connection
+    core->ToggleConnection();
+    for (int second = 0; second < 3; ++second)
+        this->second();
+    EXPECT_EQ(columnsOfLastRow(), 19);
+    EXPECT_TRUE(core->ForTests().Logs().BasicList().LastRowLine().ends_with(",200.0,2.0,400\r\n"));
+    const std::vector<std::string>& names = core->ForTests().Logs().BasicList().ColumnNames();
+    EXPECT_EQ(std::vector<std::string>(names.end() - 3, names.end()),
+              (std::vector<std::string>{"PV2 Input Voltage", "PV2 Input Current", "PV2 Charging Power"}));
 }
 
 TEST_F(SecondPvInput, AReadingThatFailsAddsNoPower)

@@ -104,6 +104,35 @@ TEST(LogList, RowsBeyondTheShownOnesAreKeptForTheNextWrite)
     EXPECT_EQ(list.LastRowLine(), "23:00:00,9,9,9,9,9,9,9,9,9,9,9,9,9,9,9\r\n");
 }
 
+TEST(LogList, ExtraColumnsAreShownOnlyOnceNamedAndSurviveAReload)
+{
+    LogList list{16, "VariablesList", 3};
+    VAR names{{}, {}, {}};
+    names.Values.fill("n");
+    list.SetColumnNames(names);
+    VAR plain{"07:00:00", "03/05/15", {}};
+    plain.Values.fill("1");
+    list.AddRow(plain);
+    EXPECT_EQ(list.ColumnCount(), 16);
+    EXPECT_EQ(list.Row(0).size(), 16u);
+
+    names.Extra = {"PV2 Input Voltage", "PV2 Input Current", "PV2 Charging Power"};
+    list.SetColumnNames(names);
+    VAR withPv2 = plain;
+    withPv2.Time = "07:00:01";
+    withPv2.Extra = {"202.0", "1.0", "205", "a fourth is no column"};
+    list.AddRow(withPv2);
+    EXPECT_EQ(list.ColumnCount(), 19);
+    EXPECT_EQ(list.Row(0)[18], ""); // the row from before has no such values
+    EXPECT_EQ(list.Row(1)[16], "202.0");
+    EXPECT_EQ(list.LastRowLine(), "07:00:01,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,202.0,1.0,205\r\n");
+
+    const std::string file(list.FileText());
+    LogList reloaded{16, "VariablesList", 3};
+    reloaded.Load(file);
+    EXPECT_EQ(reloaded.FileText(), file); // the second PV input's values are not cut off
+}
+
 TEST(LogList, ViewsGetNewRowsInBatches)
 {
     LogList list{7, "ComputedList"};
