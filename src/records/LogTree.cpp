@@ -25,6 +25,23 @@ std::string dayText(const QDate& day)
 
 } // namespace
 
+std::string LogTree::UsualDayLogPath(const std::string& base, DayLog log, const QDate& day)
+{
+    const char* top = log == DayLog::Basic ? "LogVariables" : log == DayLog::Computed ? "LogComputed" : "LogEvent";
+    const char* prefix = log == DayLog::Basic ? "BasicLog_" : log == DayLog::Computed ? "ComputedLog_" : "EventLog";
+    const char* extension = log == DayLog::Event ? ".txt" : ".csv";
+    const std::string relative = std::string(kRoot) + "/" + top + "/" + number(day.year()) + "/" + number(day.month())
+                                 + "/" + number(day.day()) + "/" + prefix + dayText(day) + extension;
+    return base.empty() ? relative : base + "/" + relative;
+}
+
+std::string LogTree::UsualEnergyLogPath(const std::string& base, const QDate& day)
+{
+    const std::string relative = std::string(kRoot) + "/LogEnergy/" + number(day.year()) + "/" + number(day.month())
+                                 + "/EnergyLog_" + number(day.month()) + "-" + number(day.year()) + ".csv";
+    return base.empty() ? relative : base + "/" + relative;
+}
+
 LogTree::LogTree(std::string base, UserNotifier& person) : m_base(std::move(base)), m_person(person) {}
 
 std::string LogTree::inBase(const std::string& relative) const

@@ -38,6 +38,11 @@ public:
     // name of its last roll).
     void EnsureDayLogName(DayLog log, const QDate& day);
 
+    // Where the log of `day` (of its month, for the energy log) is when its folders could be
+    // made, as they can but on a broken disk; makes nothing. Any thread.
+    [[nodiscard]] static std::string UsualDayLogPath(const std::string& base, DayLog log, const QDate& day);
+    [[nodiscard]] static std::string UsualEnergyLogPath(const std::string& base, const QDate& day);
+
     [[nodiscard]] const std::string& EnergyLogPath() const { return m_energyLogPath; }
     [[nodiscard]] const std::string& BasicLogPath() const { return m_basicLogPath; }
     [[nodiscard]] const std::string& ComputedLogPath() const { return m_computedLogPath; }

@@ -60,6 +60,11 @@ TEST_F(LogTreeTest, NamesCarryNoLeadingZeros)
         EXPECT_EQ(tree.BasicLogPath(), in(c.basic));
         EXPECT_EQ(tree.ComputedLogPath(), in(c.computed));
         EXPECT_EQ(tree.EventLogPath(), in(c.event));
+        // Readers on other threads find the same files without the tree.
+        EXPECT_EQ(LogTree::UsualEnergyLogPath(base, c.day), in(c.energy));
+        EXPECT_EQ(LogTree::UsualDayLogPath(base, DayLog::Basic, c.day), in(c.basic));
+        EXPECT_EQ(LogTree::UsualDayLogPath(base, DayLog::Computed, c.day), in(c.computed));
+        EXPECT_EQ(LogTree::UsualDayLogPath(base, DayLog::Event, c.day), in(c.event));
         // The folders exist, so the files can be written.
         EXPECT_TRUE(isFolder(QFileInfo(QString::fromStdString(c.basic)).path().toStdString()));
         EXPECT_TRUE(isFolder(QFileInfo(QString::fromStdString(c.energy)).path().toStdString()));
