@@ -96,6 +96,7 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
                m_options.HttpThreads)
 {
     m_connection.SetHidrawDirectory(HidrawDirectory(m_options.SysfsRoot));
+    m_dispatcher.SetLogBase(m_options.LogBase);
     m_connection.SetEventSink(this);
     m_events.SetEventSink(this);
     m_dayChange.SetEventSink(this);

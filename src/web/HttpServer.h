@@ -19,6 +19,7 @@ struct HttpRequest {
     std::string Document;      // the path, without the query
     std::string Body;          // a form post's body as received (still URL-encoded)
     std::string ClientAddress; // the peer's address as text
+    std::string Query{};       // the target after its "?", still URL-encoded; empty: none
 };
 
 struct HttpReply {
@@ -35,8 +36,10 @@ struct HttpReply {
 [[nodiscard]] inline HttpRequest MakeHttpRequest(std::string_view method, std::string_view target, std::string body,
                                                  std::string clientAddress)
 {
-    return HttpRequest{std::string(method), std::string(target.substr(0, target.find('?'))), std::move(body),
-                       std::move(clientAddress)};
+    const auto question = target.find('?');
+    return HttpRequest{std::string(method), std::string(target.substr(0, question)), std::move(body),
+                       std::move(clientAddress),
+                       question == std::string_view::npos ? std::string() : std::string(target.substr(question + 1))};
 }
 
 // Answers one request by calling `respond` exactly once, from any thread, now or later.

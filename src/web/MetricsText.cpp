@@ -10,8 +10,8 @@ namespace {
 
 constexpr double kJoulesPerKilowattHour = 3.6e6;
 
-constexpr std::array<const char*, kWebRequestKinds> kWebRequestKindIds = {"main_page", "timer_page", "form",
-                                                                          "status",    "metrics",    "other"};
+constexpr std::array<const char*, kWebRequestKinds> kWebRequestKindIds = {
+    "main_page", "timer_page", "form", "status", "metrics", "other", "history"};
 
 // The shortest text that reads back as the same number.
 template <typename Number>

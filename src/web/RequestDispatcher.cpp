@@ -35,7 +35,7 @@ RequestDispatcher::RequestDispatcher(CoreCommands& commands, const WebPages& pag
                                      const LocaleFormats& formats, QObject* coreContext,
                                      std::chrono::milliseconds outputSettleTime)
     : m_commands(commands), m_pages(pages), m_clock(clock), m_formats(formats), m_coreContext(coreContext),
-      m_outputSettleTime(outputSettleTime)
+      m_outputSettleTime(outputSettleTime), m_history({}, formats)
 {
 }
 
@@ -52,6 +52,9 @@ void RequestDispatcher::Handle(const HttpRequest& request, HttpRespond respond)
             count(WebRequestKind::Status);
             respond(HttpReply{.Status = 200, .Body = m_status.Latest()->Json, .Page = {},
                               .ContentType = "application/json", .NoStore = true});
+        } else if (request.Document == HistoryApi::kPath) {
+            count(WebRequestKind::History);
+            respond(m_history.Answer(request.Query));
         } else if (request.Document == kMetricsPath) {
             count(WebRequestKind::Metrics);
             respond(HttpReply{.Status = 200, .Body = MetricsText(m_status.Latest()->State, requestCounts()), .Page = {},

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "face/CoreCommands.h"
+#include "web/HistoryApi.h"
 #include "web/HttpServer.h"
 #include "web/MetricsText.h"
 #include "web/PendingPageRequests.h"
@@ -64,6 +65,8 @@ public:
     void PublishState(const CoreState& state) { m_status.Publish(state); }
     // The password the forms ask for; empty: none (the local network only).
     void SetPassword(std::string password) { m_password = std::move(password); }
+    // Where the logs are, for the history answers; set before the server starts.
+    void SetLogBase(std::string logBase) { m_history = HistoryApi(std::move(logBase), m_formats); }
 
 private:
     enum class Verdict { Authorised, WrongPassword, NotOffered, NeedsPassword };
@@ -88,6 +91,7 @@ private:
 
     PendingPageRequests m_pageRequests;
     StatusBoard m_status;
+    HistoryApi m_history; // its log folder is set before the server starts, then only read
     std::array<std::atomic<std::uint64_t>, kWebRequestKinds> m_requestCounts{};
     std::atomic<int> m_formsInFlight{0};
     // Core thread only.

@@ -3,6 +3,9 @@
 #include "ScopedTimeZone.h"
 #include "WebCoreFixture.h"
 
+#include "records/LogTree.h"
+#include "web/HistoryApi.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -143,6 +146,44 @@ TEST_F(StatusApi, TheMetricsPassPromtoolAndCarryTheReadingsAndCounts)
     EXPECT_EQ(sample(metrics, "quorvane_web_requests_total{kind=\"main_page\"}"), 1);
     EXPECT_EQ(sample(metrics, "quorvane_web_requests_total{kind=\"timer_page\"}"), 1);
     EXPECT_EQ(sample(metrics, "quorvane_web_requests_total{kind=\"metrics\"}"), 1);
+}
+
+TEST_F(StatusApi, TheHistoryIsTheLogsAsSeriesForADayAndAMonth)
+{
+    const auto writeLog = [](const std::string& path, const std::string& text) {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << text;
+    };
+    const std::string base = folder.path().toStdString();
+    const QDate day(2026, 6, 1);
+    writeLog(LogTree::UsualDayLogPath(base, DayLog::Basic, day),
+             "07:00:00,0.0,0.0,103.8,14,51.20[51.1],80,12,0,49.9,230.0,161,350,3,69,460\r\n"
+             "07:00:01,230.0,50.0,103.8,14,51.30[51.1],81,12,0,49.9,230.0,161,360,3,69,460\r\n");
+    writeLog(LogTree::UsualDayLogPath(base, DayLog::Computed, day), "07:00:01,0.125,700.000,0,0,1,1\r\n");
+    writeLog(LogTree::UsualEnergyLogPath(base, day), "06/01/26,12.346,3.500,2.750,1234.568,98.000\r\n");
+
+    const auto get = [this](const std::string& query) {
+        const auto reply = fakes::Http(url(std::string(HistoryApi::kPath) + query));
+        return std::pair{reply.Status, QJsonDocument::fromJson(QByteArray::fromStdString(reply.Body)).object()};
+    };
+    const auto [dayStatus, dayJson] = get("?day=2026-06-01");
+    ASSERT_EQ(dayStatus, 200);
+    const QJsonObject series = dayJson["series"].toObject();
+    EXPECT_EQ(series["load_w"].toArray(), (QJsonArray{QJsonArray{25200, 350}, QJsonArray{25201, 360}}));
+    EXPECT_EQ(series["line_present"].toArray(), (QJsonArray{QJsonArray{25200, 0}, QJsonArray{25201, 1}}));
+    EXPECT_EQ(series["battery_voltage_v"].toArray()[1].toArray()[1].toDouble(), 51.3);
+    EXPECT_EQ(series["solar_power_w"].toArray(), (QJsonArray{QJsonArray{25201, 700}}));
+
+    const auto [monthStatus, monthJson] = get("?month=2026-06");
+    ASSERT_EQ(monthStatus, 200);
+    EXPECT_EQ(monthJson["series"].toObject()["solar_energy_kwh"].toArray(), (QJsonArray{QJsonArray{1, 12.346}}));
+
+    const auto [emptyStatus, emptyJson] = get("?day=2025-01-01"); // no logs that day
+    EXPECT_EQ(emptyStatus, 200);
+    EXPECT_TRUE(emptyJson["series"].toObject()["load_w"].toArray().isEmpty());
+    for (const char* bad : {"", "?day=2026-13-01", "?month=june", "?day=2026-06-01%00"})
+        EXPECT_EQ(get(bad).first, 400) << bad;
+    EXPECT_TRUE(messages().empty()) << "a history request is no page request";
 }
 
 TEST_F(StatusApi, ScrapesAreNoPageRequests)
