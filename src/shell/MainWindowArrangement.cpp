@@ -1,0 +1,173 @@
+#include "shell/MainWindowArrangement.h"
+
+#include "shell/TextRoom.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QRect>
+
+#include <algorithm>
+
+namespace quorvane {
+
+namespace {
+
+// The form's fixed places. Widths are grown by Room; these do not change.
+constexpr int kEdge = 8; // the client's left and top margin
+constexpr int kFarEdge = 13; // its right and bottom margin
+constexpr int kGap = 6; // between the columns
+constexpr int kTopRowBottom = 273; // of GroupBox7, and of Panel3 while it is 60 high
+constexpr int kBottomRowGap = 13; // from the top row to Panel2 and Memo1
+constexpr int kBottomRowHeight = 252;
+constexpr int kMemoWidth = 450;
+constexpr std::array<int, 6> kCommandTops = {10, 64, 94, 124, 154, 214};
+constexpr int kFlowHeight = 199;
+constexpr int kBasicRowPitch = 25;
+constexpr int kComputedRowPitch = 29;
+constexpr int kComputedAbove = 7; // GroupBox2 starts this much above Memo1
+
+int labelHeight(const QLabel* label)
+{
+    return label->sizeHint().height();
+}
+
+} // namespace
+
+QSize MainWindowArrangement::Place()
+{
+    measure();
+    const int clockTop = kEdge + kFlowHeight + kGap;
+    const int topRowBottom = std::max(kTopRowBottom, clockTop + m_room.clockHeight);
+    const int bottomRowTop = topRowBottom + kBottomRowGap;
+    placeLeftColumn(bottomRowTop);
+
+    const int flowX = kEdge + m_room.left + kGap;
+    placeFlow(flowX);
+    m_widgets.clock->setGeometry(flowX, clockTop, m_room.flow, m_room.clockHeight);
+
+    // Both rows end at the same right edge: the narrower one's widest widget takes the rest.
+    const int basicX = flowX + m_room.flow + kGap + 1;
+    const int right = std::max(basicX + basicWidth(), flowX + kMemoWidth + kGap + m_room.computedBlock);
+    placeBasic({basicX, kEdge, right - basicX, topRowBottom - kEdge});
+    const int computedX = right - m_room.computedBlock;
+    m_widgets.memo->setGeometry(flowX, bottomRowTop, computedX - kGap - flowX, kBottomRowHeight);
+    placeComputed(computedX, bottomRowTop - kComputedAbove);
+    return {right + kFarEdge, bottomRowTop + kBottomRowHeight + kFarEdge};
+}
+
+void MainWindowArrangement::measure()
+{
+    const MainWindowWidgets& w = m_widgets;
+    Room& room = m_room;
+    int buttons = 0;
+    for (const QPushButton* button : w.commandButtons)
+        buttons = std::max(buttons, TextWidth(*button));
+    // Test sits 2 px in; Panel2's buttons 7 px in on both sides.
+    room.left = std::max({room.left, TextWidth(*w.connect), TextWidth(*w.status), TextWidth(*w.test) + 2, buttons + 2 * 7});
+    room.statusHeight = std::max(room.statusHeight, w.status->heightForWidth(room.left));
+
+    room.flow = std::max({room.flow, TitleWidth(*w.flow), TextWidth(*w.clock)});
+    for (size_t i = 0; i < w.flowPanels.size(); ++i)
+        room.flow = std::max({room.flow, TextWidth(*w.flowPanels[i]) + 2 * kEdge, TextWidth(*w.flowCaptions[i]) + 2 * kEdge});
+    room.clockHeight = std::max(room.clockHeight, w.clock->heightForWidth(room.flow));
+
+    for (const ValueRow& row : w.basicRows) {
+        int& caption = room.basicCaptions.at(static_cast<size_t>(row.column));
+        caption = std::max(caption, TextWidth(*row.caption));
+        room.basicPanel = std::max(room.basicPanel, TextWidth(*row.panel));
+        room.basicUnit = std::max(room.basicUnit, TextWidth(*row.unit) + kEdge);
+    }
+    room.outputSource = std::max(room.outputSource, TextWidth(*w.outputSource));
+
+    for (const ValueRow& row : w.computedRows) {
+        room.computedCaption = std::max(room.computedCaption, TextWidth(*row.caption));
+        room.computedPanel = std::max(room.computedPanel, TextWidth(*row.panel));
+        room.computedUnit = std::max(room.computedUnit, TextWidth(*row.unit));
+    }
+    // Captions 20 px in, 2 px to the panel, 3 px to the unit, 3 px to the edge; the box 12 px in.
+    room.computedBlock = std::max({room.computedBlock,
+                                   20 + room.computedCaption + 2 + room.computedPanel + 3 + room.computedUnit + 3,
+                                   TitleWidth(*w.computed), 12 + TextWidth(*w.reqByWeb), TextWidth(*w.resetNote),
+                                   TextWidth(*w.powerNote)});
+}
+
+void MainWindowArrangement::placeLeftColumn(int bottomRowTop)
+{
+    const MainWindowWidgets& w = m_widgets;
+    const int width = m_room.left;
+    w.connect->setGeometry(kEdge, kEdge, width, 29);
+    w.status->setGeometry(kEdge, 44, width, m_room.statusHeight);
+    w.test->setGeometry(kEdge + 2, w.status->geometry().bottom() + 1 + 10, TextWidth(*w.test), w.test->sizeHint().height());
+    w.commands->setGeometry(kEdge, bottomRowTop, width, kBottomRowHeight);
+    for (size_t i = 0; i < w.commandButtons.size(); ++i)
+        w.commandButtons[i]->setGeometry(7, kCommandTops[i], width - 2 * 7, 25);
+}
+
+void MainWindowArrangement::placeFlow(int x)
+{
+    const MainWindowWidgets& w = m_widgets;
+    w.flow->setGeometry(x, kEdge, m_room.flow, kFlowHeight);
+    for (size_t i = 0; i < w.flowPanels.size(); ++i) {
+        const int top = 24 + static_cast<int>(i) * 42;
+        w.flowCaptions[i]->move(kEdge, top);
+        w.flowPanels[i]->setGeometry(kEdge, top + 16, m_room.flow - 2 * kEdge, 22);
+    }
+}
+
+std::array<int, 2> MainWindowArrangement::basicColumns() const
+{
+    // Caption, 5 px, panel, 5 px, unit and its room; the second column starts there.
+    return {kEdge, kEdge + m_room.basicCaptions[0] + 5 + m_room.basicPanel + 5 + m_room.basicUnit};
+}
+
+int MainWindowArrangement::basicWidth() const
+{
+    const int second = basicColumns()[1];
+    return std::max({second + m_room.basicCaptions[1] + 5 + m_room.basicPanel + 5 + m_room.basicUnit - 1,
+                     second - 11 + m_room.outputSource + 14, TitleWidth(*m_widgets.basic)});
+}
+
+void MainWindowArrangement::placeBasic(const QRect& area)
+{
+    const MainWindowWidgets& w = m_widgets;
+    const Room& room = m_room;
+    const std::array<int, 2> columns = basicColumns();
+    w.basic->setGeometry(area);
+    for (const ValueRow& row : w.basicRows) {
+        const auto column = static_cast<size_t>(row.column);
+        const int left = columns.at(column);
+        const int caption = room.basicCaptions.at(column);
+        const int top = 22 + row.row * kBasicRowPitch;
+        row.caption->setGeometry(left, top + 3, caption, labelHeight(row.caption));
+        row.panel->setGeometry(left + caption + 5, top, room.basicPanel, 22);
+        row.unit->move(left + caption + 5 + room.basicPanel + 5, top + 3);
+    }
+    w.outputSource->setGeometry(columns[1] - 11, 228, room.outputSource, labelHeight(w.outputSource));
+}
+
+void MainWindowArrangement::placeComputed(int x, int top)
+{
+    const MainWindowWidgets& w = m_widgets;
+    const Room& room = m_room;
+    const int width = room.computedBlock;
+    w.computed->setGeometry(x, top, width, 202);
+    for (const ValueRow& row : w.computedRows) {
+        const int rowTop = 24 + row.row * kComputedRowPitch;
+        row.caption->setGeometry(20, rowTop + 3, room.computedCaption, labelHeight(row.caption));
+        row.panel->setGeometry(20 + room.computedCaption + 2, rowTop, room.computedPanel, 23);
+        row.unit->setGeometry(20 + room.computedCaption + 2 + room.computedPanel + 3, rowTop + 3, room.computedUnit,
+                              labelHeight(row.unit));
+    }
+    // The two notes centred under the group, then the box.
+    for (const auto& [note, below] : {std::pair{w.resetNote, 208}, std::pair{w.powerNote, 223}}) {
+        const int noteWidth = TextWidth(*note);
+        note->setGeometry(x + (width - noteWidth) / 2, top + below, noteWidth, labelHeight(note));
+    }
+    w.reqByWeb->setGeometry(x + 12, top + 242, width - 12, 17);
+}
+
+} // namespace quorvane
