@@ -18,11 +18,8 @@ namespace quorvane {
 
 namespace {
 
-constexpr int kClientWidth = 844;
-constexpr int kClientHeight = 551;
-
 // The fifteen values in display order: panel name, caption label name, first caption, unit,
-// column (0 left, 1 right) and row.
+// column (0 left, 1 right) and row (from 1).
 struct BasicRow {
     const char* panel;
     const char* caption;
@@ -65,26 +62,22 @@ constexpr std::array<ComputedRow, 6> kComputedRows = {{
     {"Panel21", "Label23", "[B]Total Line Energy", "Label43", "kWh"},
 }};
 
-QLabel* panel(const char* name, QWidget* parent, const QRect& geometry)
+// The arrangement gives every widget its place and size.
+QLabel* panel(const char* name, QWidget* parent)
 {
     auto* label = new QLabel("---", parent);
     label->setObjectName(name);
     label->setFrameShape(QFrame::Panel);
     label->setFrameShadow(QFrame::Sunken);
     label->setAlignment(Qt::AlignCenter);
-    label->setGeometry(geometry);
     return label;
 }
 
-QLabel* label(const char* name, const QString& text, QWidget* parent, int x, int y, int width = -1)
+QLabel* label(const char* name, const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
-    label->move(x, y);
-    if (width > 0)
-        label->resize(width, label->sizeHint().height());
-    else
-        label->adjustSize();
+    label->adjustSize();
     return label;
 }
 
@@ -130,8 +123,8 @@ TForm1::TForm1(CoreCommands& commands, UserNotifier& person, QWidget* parent)
     actions.SendTestMail = [this] { m_commands.SendTestMail(); };
     actions.ListHidDevices = [this] { listHidDevices(); };
     m_settings = new TSetting(std::move(actions), person, this);
-    // Fixed client area, centred.
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    fitTexts();
+    // Centred.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
 }
@@ -145,34 +138,35 @@ bool TForm1::TrayAvailable() const
 
 void TForm1::buildWindow()
 {
+    MainWindowWidgets widgets;
     auto* client = new QWidget(this);
     client->setObjectName("Client");
     setCentralWidget(client);
 
     m_connect = new QPushButton("Connect", client);
     m_connect->setObjectName("Connect1");
-    m_connect->setGeometry(8, 8, 75, 29);
     connect(m_connect, &QPushButton::clicked, this, [this] { m_commands.ToggleConnection(); });
-    m_label1 = panel("Label1", client, {8, 44, 75, 32});
+    m_label1 = panel("Label1", client);
     m_label1->setWordWrap(true); // "Silent since" and its time take two lines
     m_test = new QCheckBox("Test mode", client);
     m_test->setObjectName("Test");
-    m_test->move(10, 86);
     connect(m_test, &QCheckBox::clicked, this, [this](bool ticked) { m_commands.SetTestMode(ticked); });
+    widgets.connect = m_connect;
+    widgets.status = m_label1;
+    widgets.test = m_test;
 
     auto* commands = new QFrame(client);
     commands->setObjectName("Panel2");
     commands->setFrameShape(QFrame::Panel);
-    commands->setGeometry(8, 286, 75, 252);
-    auto button = [commands](const char* name, const char* text, int y) {
+    auto button = [commands](const char* name, const char* text) {
         auto* b = new QPushButton(text, commands);
         b->setObjectName(name);
-        b->setGeometry(7, y, 61, 25);
         return b;
     };
-    connect(button("Button4", "Clear>>", 10), &QPushButton::clicked, this, [this] { m_commands.ClearMemo(); });
-    m_commandButtons = {button("Button5", "set SBU", 64), button("Button6", "set SOL", 94),
-                        button("Button7", "set UTI", 124), button("Button8", "Status", 154)};
+    auto* clear = button("Button4", "Clear>>");
+    connect(clear, &QPushButton::clicked, this, [this] { m_commands.ClearMemo(); });
+    m_commandButtons = {button("Button5", "set SBU"), button("Button6", "set SOL"), button("Button7", "set UTI"),
+                        button("Button8", "Status")};
     const std::array<std::function<void(CoreCommands&)>, 4> clicks = {
         [](CoreCommands& core) { core.SetOutputPriority(OutputPriority::SBU); },
         [](CoreCommands& core) { core.SetOutputPriority(OutputPriority::SolarFirst); },
@@ -186,59 +180,70 @@ void TForm1::buildWindow()
             click(m_commands);
         });
     }
-    connect(button("Button1", "Check", 214), &QPushButton::clicked, this, [this] { m_commands.CheckConnection(); });
+    auto* check = button("Button1", "Check");
+    connect(check, &QPushButton::clicked, this, [this] { m_commands.CheckConnection(); });
+    widgets.commands = commands;
+    widgets.commandButtons = {clear, m_commandButtons[0], m_commandButtons[1], m_commandButtons[2], m_commandButtons[3], check};
 
     auto* flow = new QGroupBox("Energy flow", client);
     flow->setObjectName("GroupBox1");
-    flow->setGeometry(89, 8, 176, 199);
     const std::array<std::pair<const char*, const char*>, 4> flowRows = {
         {{"Panel22", "Mode"}, {"Panel23", "Battery"}, {"Panel24", "Load"}, {"Panel4", "Output"}}};
     for (size_t i = 0; i < flowRows.size(); ++i) {
-        const int y = 24 + static_cast<int>(i) * 42;
-        label(nullptr, flowRows[i].second, flow, 8, y);
-        m_flowPanels[i] = panel(flowRows[i].first, flow, {8, y + 16, 160, 22});
+        widgets.flowCaptions[i] = label(nullptr, flowRows[i].second, flow);
+        m_flowPanels[i] = panel(flowRows[i].first, flow);
     }
-    m_panel3 = panel("Panel3", client, {89, 213, 176, 60});
+    widgets.flow = flow;
+    widgets.flowPanels = m_flowPanels;
+    m_panel3 = panel("Panel3", client);
     m_panel3->setWordWrap(true);
+    widgets.clock = m_panel3;
 
     m_memoView = new QListView(client);
     m_memoView->setObjectName("Memo1");
-    m_memoView->setGeometry(89, 286, 450, 252);
     m_memoView->setModel(&m_memo);
     m_memoView->setUniformItemSizes(true); // no per-line measuring, also with 100,000 lines
     m_memoView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_memoView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_memoView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    widgets.memo = m_memoView;
 
     auto* basic = new QGroupBox("Basic Information from inverter", client);
     basic->setObjectName("GroupBox7");
-    basic->setGeometry(272, 8, 559, 265);
     for (size_t i = 0; i < kBasicRows.size(); ++i) {
         const BasicRow& row = kBasicRows[i];
-        const int x = row.column == 0 ? 8 : 284;
-        const int y = 22 + (row.row - 1) * 25;
-        m_basicCaptions[i] = label(row.caption, row.text, basic, x, y + 3, 150);
-        m_basicPanels[i] = panel(row.panel, basic, {x + 155, y, 90, 22});
-        label(nullptr, row.unit, basic, x + 250, y + 3);
+        m_basicCaptions[i] = label(row.caption, row.text, basic);
+        m_basicPanels[i] = panel(row.panel, basic);
+        widgets.basicRows[i] = {m_basicCaptions[i], m_basicPanels[i], label(nullptr, row.unit, basic), row.column, row.row - 1};
     }
-    m_label51 = label("Label51", ".............", basic, 273, 228, 272);
+    m_label51 = label("Label51", ".............", basic);
+    widgets.basic = basic;
+    widgets.outputSource = m_label51;
 
     m_computedGroup = new QGroupBox("Computed values", client);
     m_computedGroup->setObjectName("GroupBox2");
-    m_computedGroup->setGeometry(545, 279, 286, 202);
     for (size_t i = 0; i < kComputedRows.size(); ++i) {
         const ComputedRow& row = kComputedRows[i];
-        const int y = 24 + static_cast<int>(i) * 29;
-        m_computedCaptions[i] = label(row.caption, row.text, m_computedGroup, 20, y + 3, 108);
-        m_computedPanels[i] = panel(row.panel, m_computedGroup, {130, y, 100, 23});
-        m_computedUnits[i] = label(row.unitLabel, row.unit, m_computedGroup, 233, y + 3, 50);
+        m_computedCaptions[i] = label(row.caption, row.text, m_computedGroup);
+        m_computedPanels[i] = panel(row.panel, m_computedGroup);
+        m_computedUnits[i] = label(row.unitLabel, row.unit, m_computedGroup);
+        widgets.computedRows[i] = {m_computedCaptions[i], m_computedPanels[i], m_computedUnits[i], 0, static_cast<int>(i)};
     }
-    label("Label49", "*Solar and Line  Energy = reset at Midnight*", client, 578, 487);
-    label("Label50", "*Solar power : instantaneous value*", client, 599, 502);
+    widgets.computed = m_computedGroup;
+    widgets.resetNote = label("Label49", "*Solar and Line  Energy = reset at Midnight*", client);
+    widgets.powerNote = label("Label50", "*Solar power : instantaneous value*", client);
     m_reqByWeb = new QCheckBox("Read variables only when requested by web", client);
     m_reqByWeb->setObjectName("ReqByWeb");
-    m_reqByWeb->setGeometry(557, 521, 274, 17);
     connect(m_reqByWeb, &QCheckBox::clicked, this, [this](bool ticked) { m_commands.RequestedByWebClicked(ticked); });
+    widgets.reqByWeb = m_reqByWeb;
+    m_arrangement = std::make_unique<MainWindowArrangement>(widgets);
+}
+
+void TForm1::fitTexts()
+{
+    // A fixed size, grown to what the texts need: the client area and the menu bar above it.
+    const QSize client = m_arrangement->Place();
+    setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
 }
 
 void TForm1::buildMenus()
@@ -366,6 +371,7 @@ void TForm1::apply(const CoreSnapshot& snapshot)
     m_panel3->setText(q(snapshot.Panel3));
     m_reqByWeb->setChecked(snapshot.ReqByWebBox);
     m_settings->SetMailProgress(snapshot.Label46, snapshot.BtnSendMailEnabled);
+    fitTexts(); // captions from the settings, the totals' start date, status texts
 }
 
 void TForm1::refillSettings(bool showDialog)
@@ -394,6 +400,7 @@ void TForm1::Settings1Click()
 void TForm1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    fitTexts(); // the style sheet is on the widgets now
     // Showing the window refills the dialog from the applied settings.
     if (m_attached)
         refillSettings(false);

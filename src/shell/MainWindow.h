@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CoreApp.h"
+#include "shell/MainWindowArrangement.h"
 #include "shell/MemoModel.h"
 
 #include <QCheckBox>
@@ -12,6 +13,7 @@
 #include <QSystemTrayIcon>
 
 #include <array>
+#include <memory>
 
 namespace quorvane {
 
@@ -57,6 +59,8 @@ protected:
 
 private:
     void buildWindow();
+    // Places the widgets for the texts they show and sizes the window around them.
+    void fitTexts();
     void buildMenus();
     void buildTray();
     void apply(const CoreSnapshot& snapshot);
@@ -98,6 +102,7 @@ private:
     LogListWindow* m_energyList = nullptr;
     TAboutBox* m_about = nullptr;
     TSetting* m_settings = nullptr;
+    std::unique_ptr<MainWindowArrangement> m_arrangement;
 };
 
 // The program's icon, drawn once: a sun over a panel.

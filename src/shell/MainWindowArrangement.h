@@ -11,7 +11,6 @@ class QLabel;
 class QListView;
 class QPushButton;
 class QRect;
-class QWidget;
 
 namespace quorvane {
 
@@ -27,7 +26,6 @@ struct ValueRow {
 
 // The main window's widgets, as the window builds them, for the arrangement to place.
 struct MainWindowWidgets {
-    QWidget* client = nullptr;
     QPushButton* connect = nullptr; // Connect1
     QLabel* status = nullptr; // Label1, wraps its words
     QCheckBox* test = nullptr;
