@@ -3,6 +3,7 @@
 #include "config/Editcheck.h"
 #include "core/UserNotifier.h"
 #include "inverter/PortMap.h"
+#include "shell/TextRoom.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -17,7 +18,9 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimeEdit>
@@ -32,6 +35,7 @@ namespace {
 constexpr int kPortDefault = -1;
 constexpr int kPortMinimum = 0;
 constexpr int kPortMaximum = 65535;
+constexpr int kMargin = 8; // around the widgets of a page and a group
 const QString kSilver = "background: rgb(192, 192, 192);";
 
 // Lets only an integer's characters reach a field; keys that type nothing pass.
@@ -85,6 +89,15 @@ QString q(const std::string& text)
     return QString::fromStdString(text);
 }
 
+// The room a tab's page needs: its layout's, or its widgets' and a margin.
+QSize pageRoom(const QWidget& page)
+{
+    if (page.layout() != nullptr)
+        return page.minimumSizeHint();
+    const QRect widgets = ChildrenArea(page);
+    return {widgets.right() + 1 + kMargin, widgets.bottom() + 1 + kMargin};
+}
+
 // The port list: "COM1", "COM2", then "COM4" to "COM25", and two empty entries.
 QStringList portEntries()
 {
@@ -125,19 +138,58 @@ TSetting::TSetting(Actions actions, UserNotifier& person, QWidget* parent)
     m_autoConnect->move(582, 64);
     m_autoReconnect = box("CheckBox29", "Auto Reconnect", this, &TDati::AutoReConnect);
     m_autoReconnect->move(582, 88);
-    auto* ok = new QPushButton("OK", this);
-    ok->setObjectName("Button1");
-    ok->setGeometry(584, 280, 100, 25);
-    connect(ok, &QPushButton::clicked, this, &TSetting::Button1Click);
-    auto* cancel = new QPushButton("Cancel", this);
-    cancel->setObjectName("Button2");
-    cancel->setGeometry(584, 314, 100, 25);
-    connect(cancel, &QPushButton::clicked, this, &TSetting::Button2Click);
+    m_ok = new QPushButton("OK", this);
+    m_ok->setObjectName("Button1");
+    m_ok->setGeometry(584, 280, 100, 25);
+    connect(m_ok, &QPushButton::clicked, this, &TSetting::Button1Click);
+    m_cancel = new QPushButton("Cancel", this);
+    m_cancel->setObjectName("Button2");
+    m_cancel->setGeometry(584, 314, 100, 25);
+    connect(m_cancel, &QPushButton::clicked, this, &TSetting::Button2Click);
 
     // Enter in a field runs only that field's own entry: no button is ever the default, not
     // even one that has the focus.
     for (QPushButton* button : findChildren<QPushButton*>())
         button->setAutoDefault(false);
+    fitTexts();
+}
+
+void TSetting::fitTexts()
+{
+    // The tabs wide enough for their bar, and as large as each page's widgets need. The bar and
+    // a page are laid out inside the tabs once the dialog shows: then they tell how much room
+    // the tabs take around them.
+    const QTabBar* bar = m_tabs->tabBar();
+    QSize tabs = m_tabs->size().expandedTo({bar->sizeHint().width(), 0});
+    if (const QWidget* shown = m_tabs->currentWidget(); shown->isVisible()) {
+        tabs = m_tabs->size().expandedTo({m_tabs->width() + bar->sizeHint().width() - bar->width(), 0});
+        const QSize frame = m_tabs->size() - shown->size();
+        for (int i = 0; i < m_tabs->count(); ++i)
+            tabs = tabs.expandedTo(pageRoom(*m_tabs->widget(i)) + frame);
+    }
+    m_tabs->resize(tabs);
+
+    // Beside the tabs, a column of buttons as wide as the widest text in it; its boxes sit
+    // 2 px further left, OK and Cancel at the bottom.
+    const int column = m_tabs->geometry().right() + 1 + kMargin;
+    int width = m_apply->width();
+    for (const QPushButton* button : {m_apply, m_ok, m_cancel})
+        width = std::max(width, TextWidth(*button));
+    for (const QCheckBox* box : {m_autoConnect, m_autoReconnect})
+        width = std::max(width, TextWidth(*box) - 2);
+    const int height = std::max(this->height(), m_tabs->geometry().bottom() + 1 + 4);
+    m_apply->setGeometry(column, 24, width, 25);
+    m_autoConnect->move(column - 2, 64);
+    m_autoReconnect->move(column - 2, 88);
+    m_ok->setGeometry(column, height - 74, width, 25);
+    m_cancel->setGeometry(column, height - 40, width, 25);
+    setFixedSize(column + width + 10, height);
+}
+
+void TSetting::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    fitTexts();
 }
 
 bool TSetting::Modified() const
@@ -240,7 +292,7 @@ QWidget* TSetting::buildMainTab()
     m_fillers.push_back([this, refresh] { refresh->setCurrentIndex(m_edit.RefreshWeb); });
     m_reqByWeb = new QCheckBox("Read variables only when requested by web", tab);
     m_reqByWeb->setObjectName("ReqByWeb");
-    m_reqByWeb->setGeometry(8, 116, 300, 20);
+    m_reqByWeb->setGeometry(8, 116, TextWidth(*m_reqByWeb), 20);
     connect(m_reqByWeb, &QCheckBox::clicked, this, [this](bool ticked) {
         m_edit.ReqByWeb = ticked;
         MarkModified();
@@ -320,6 +372,12 @@ QWidget* TSetting::buildMainTab()
     auto* onError = box("OnErr", "Send Mail on Error", tab, &TDati::Err);
     onError->move(296, 184);
     onError->setEnabled(false);
+    // The right-hand column starts a margin past the widest of the left-hand one.
+    int leftColumn = 0;
+    for (const QWidget* widget : std::initializer_list<const QWidget*>{http, m_reqByWeb, disable})
+        leftColumn = std::max(leftColumn, widget->geometry().right() + 1);
+    for (QWidget* widget : std::initializer_list<QWidget*>{serial, errors, onError})
+        widget->move(std::max(widget->x(), leftColumn + kMargin), widget->y());
     return tab;
 }
 
@@ -371,6 +429,8 @@ QWidget* TSetting::buildMailTab()
     m_label46 = new QLabel("Test mail progress", group);
     m_label46->setObjectName("Label46");
     m_label46->setGeometry(160, 204, 380, 22);
+    GrowAround(*proxy, kMargin);
+    GrowAround(*group, kMargin);
     m_fillers.push_back([this] { applyMailRules(); });
     return tab;
 }
@@ -437,9 +497,11 @@ QWidget* TSetting::buildLogTab()
                               "- Energy: Log/LogEnergy/year/month/EnergyLog_M-Y.csv, one row a day\n"
                               "- Events: Log/LogEvent/year/month/day/EventLogD-M-Y.txt\n"
                               "- Totals: Log/EnergyTotalSolar.csv");
-    auto group = [tab](const char* title, int y, int height) {
+    std::vector<QGroupBox*> groups;
+    auto group = [tab, &groups](const char* title, int y, int height) {
         auto* g = new QGroupBox(title, tab);
         g->setGeometry(316, y, 244, height);
+        groups.push_back(g);
         return g;
     };
     box("LogEvent", "Save to file", group("Event log", 8, 50), &TDati::LogEvent)->move(8, 22);
@@ -450,6 +512,14 @@ QWidget* TSetting::buildLogTab()
         [](TDati& d) -> bool& { return d.Out[3]; })->move(8, 22);
     box("LineFault", "Send e-mail on Line fault", group("Line/Utility", 194, 50),
         [](TDati& d) -> bool& { return d.Out[4]; })->move(8, 22);
+    // The groups stay one width: the widest one's.
+    int width = 0;
+    for (QGroupBox* g : groups) {
+        GrowAround(*g, kMargin);
+        width = std::max({width, g->width(), TitleWidth(*g)});
+    }
+    for (QGroupBox* g : groups)
+        g->resize(width, g->height());
     return tab;
 }
 
@@ -599,10 +669,10 @@ QWidget* TSetting::buildPortsTab()
         if (m_actions.ListHidDevices)
             m_actions.ListHidDevices();
     });
-    caption("Further USB ids the search tries, besides " + q(UsbIdText(kInverterUsbId)) + ":", tab, 8, 292);
+    const QLabel* idsCaption = caption("Further USB ids the search tries, besides " + q(UsbIdText(kInverterUsbId)) + ":", tab, 8, 292);
     auto* ids = text("HidIds", tab, [](TDati& d) -> std::string& { return d.HidIds; });
     ids->setPlaceholderText("e.g. 1234:abcd, 5678:ef01");
-    ids->setGeometry(300, 288, 260, 22);
+    ids->setGeometry(std::max(300, idsCaption->geometry().right() + 1 + 6), 288, 260, 22);
     // After the working copy took the edit (connected before), and after every fill.
     connect(ids, &QLineEdit::textEdited, this, [this] { showSearchedHidDevices(); });
     m_fillers.push_back([this] { showSearchedHidDevices(); });
@@ -726,6 +796,8 @@ void TSetting::showMappedDevice()
 {
     const std::string device = PortMap(m_edit.Ports).DevicePath(m_edit.ComPort);
     m_comDevice->setText(q(device));
+    GrowWidthInParent(*m_comDevice, TextWidth(*m_comDevice));
+    fitTexts();
 }
 
 void TSetting::FillDialog(const TDati& live)
@@ -801,8 +873,11 @@ void TSetting::btnSendMailClick()
 
 void TSetting::SetMailProgress(const std::string& label46, bool buttonEnabled)
 {
-    if (!label46.empty())
+    if (!label46.empty()) {
         m_label46->setText(q(label46));
+        GrowWidthInParent(*m_label46, TextWidth(*m_label46));
+        fitTexts();
+    }
     m_sendMail->setEnabled(buttonEnabled);
 }
 

@@ -62,7 +62,13 @@ public:
     void Button4Click(); // Apply
     void Button2Click(); // Cancel
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    // Sizes the tabs around their bar and their pages, and the dialog around the tabs and the
+    // buttons beside them; also after a text that changes while it runs.
+    void fitTexts();
     QWidget* buildMainTab();
     QWidget* buildMailTab();
     QWidget* buildBasicTab();
@@ -101,6 +107,8 @@ private:
 
     QTabWidget* m_tabs = nullptr;
     QPushButton* m_apply = nullptr;
+    QPushButton* m_ok = nullptr;
+    QPushButton* m_cancel = nullptr;
     QCheckBox* m_autoConnect = nullptr;
     QCheckBox* m_autoReconnect = nullptr;
     QCheckBox* m_reqByWeb = nullptr;
