@@ -35,6 +35,8 @@ public:
     virtual void ServePriority(OutputPriority priority) = 0;
     // Purge, rated information, and the "Status" button enabled again.
     virtual void PurgeAndQueryRatedInfo() = 0;
+    // The oldest queued charger or battery setting: sent, acknowledged, read back.
+    virtual void ServeChargerSetting() = 0;
     // A connection was made and its first cycle is next: what a unit refused before may be
     // asked again.
     virtual void LinkOpened() = 0;

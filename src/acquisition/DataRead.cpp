@@ -169,6 +169,9 @@ void RunAcquisitionCycle(AcquisitionSteps& steps, OutputRequests& requests,
         handOff([&] { steps.PurgeAndQueryRatedInfo(); });
         requests.StatusRequest = false;
     }
+    // One setting a cycle; the step clears the request once none is left.
+    if (requests.ChargerSettingRequest)
+        handOff([&] { steps.ServeChargerSetting(); });
 }
 
 void ReadPlot::cycle()

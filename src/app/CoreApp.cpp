@@ -84,6 +84,7 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     , m_outbox(m_options.Outbox != nullptr ? *m_options.Outbox : static_cast<MailOutbox&>(m_mail))
     , m_events(m_record, m_live, m_memo, m_outbox, m_pages)
     , m_warnings(m_live, m_record, m_memo, m_outbox, clock, m_formats)
+    , m_chargerSettings(m_queries, m_comm, m_record, m_memo, m_requests)
     , m_dayChange(m_live, m_logs, m_computed, m_display, m_memo, m_record, m_outbox, m_formats)
     , m_progress(clock, m_logs, m_memo)
     , m_supervisor(clock, m_formats, m_live, m_requests, m_connection, m_memo, m_dayChange, m_events, m_progress,
@@ -102,6 +103,7 @@ CoreApp::CoreApp(Options options, const Clock& clock, SerialOpener& opener, User
     m_dayChange.SetEventSink(this);
     m_warnings.SetEventSink(this);
     m_steps.SetWarningWatch(&m_warnings);
+    m_steps.SetChargerSettings(&m_chargerSettings);
     m_timer.SetHandler([this] { m_supervisor.TimerTimer(); });
     m_timer1.SetHandler([this] { m_sampler.Timer1Timer(); });
     m_timer3.SetHandler([this] { m_sampler.Timer3Timer(); });
@@ -231,6 +233,25 @@ void CoreApp::ReloadSettings()
     m_comm.SetPortMap(PortMap(m_live.Ports));
     m_memo.AddEventLine("Settings read again from " + m_options.SettingsPath + ".");
     ApplySettings();
+}
+
+void CoreApp::ChangeChargerSetting(ChargerSetting setting, double value, const std::string& origin)
+{
+    const std::string name(SettingName(setting));
+    const std::string wanted = SettingValueText(setting, value);
+    if (!m_link.LinkConnected || m_link.Test) {
+        m_notices.showWarning("The inverter's " + name + " can be changed only while it is connected.");
+        return;
+    }
+    if (const SettingCheck check = m_chargerSettings.Check(setting, value); !check.Ok()) {
+        m_notices.showWarning("The inverter's " + name + " was not changed to " + wanted + ": " + check.Reason + ".");
+        return;
+    }
+    const std::string question = "Change the inverter's " + name + " from " + m_chargerSettings.ValueInForce(setting)
+                                 + " to " + wanted + "?";
+    if (m_person.askYesNo(question) != UserNotifier::Answer::Yes)
+        return;
+    m_chargerSettings.Queue(setting, value, origin);
 }
 
 void CoreApp::SetOutputPriority(OutputPriority priority)

@@ -20,6 +20,7 @@
 #include "inverter/OutputRequests.h"
 #include "inverter/Wincom.h"
 #include "mail/MailSender.h"
+#include "monitor/ChargerSettingService.h"
 #include "monitor/CycleSteps.h"
 #include "monitor/DayChange.h"
 #include "monitor/EnergyFlowEvents.h"
@@ -112,6 +113,9 @@ public:
     // The settings file read again and applied, as at start (nothing is saved).
     void ReloadSettings();
     void SetOutputPriority(OutputPriority priority);
+    // Checks the setting against what the unit reports, asks the person to confirm, and
+    // queues it for the next cycle; `origin` names who asked, for the memo.
+    void ChangeChargerSetting(ChargerSetting setting, double value, const std::string& origin);
 
     // Makes the applied settings effective: web server, timer intervals, labels, refresh,
     // requested-by-web box.
@@ -254,6 +258,7 @@ private:
     WebPages m_pages;
     EnergyFlowEvents m_events;
     WarningWatch m_warnings;
+    ChargerSettingService m_chargerSettings;
     DayChange m_dayChange;
     ProgressSaver m_progress;
     Supervisor m_supervisor;

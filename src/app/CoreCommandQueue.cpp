@@ -58,6 +58,11 @@ void CoreCommandQueue::RequestStatus()
     Post([](CoreApp& core) { core.RequestStatus(); });
 }
 
+void CoreCommandQueue::ChangeChargerSetting(ChargerSetting setting, double value)
+{
+    Post([setting, value](CoreApp& core) { core.ChangeChargerSetting(setting, value, "the window"); });
+}
+
 void CoreCommandQueue::SetOutputPriority(OutputPriority priority)
 {
     Post([priority](CoreApp& core) { core.SetOutputPriority(priority); });

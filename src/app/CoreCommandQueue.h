@@ -23,6 +23,7 @@ public:
     void CheckConnection() override;
     void RequestStatus() override;
     void SetOutputPriority(OutputPriority priority) override;
+    void ChangeChargerSetting(ChargerSetting setting, double value) override;
     void SetTestMode(bool on) override;
     void RequestedByWebClicked(bool ticked) override;
     void SetRequestedByWeb(bool ticked) override;

@@ -3,6 +3,7 @@
 #include "config/Settings.h"
 #include "face/WebRequests.h"
 #include "inverter/HidrawDirectory.h"
+#include "inverter/ChargerSettings.h"
 #include "inverter/InverterQueries.h" // OutputPriority
 
 #include <array>
@@ -35,6 +36,10 @@ public:
     virtual void RequestStatus() = 0;
     // "set UTI", "set SOL", "set SBU": applied at the next cycle.
     virtual void SetOutputPriority(OutputPriority priority) = 0;
+    // One of the inverter's charger or battery settings (a choice's code, amperes or volts):
+    // refused with its reason when the unit would not take it, else sent once the person
+    // confirms, at the next cycle; the outcome is a memo line.
+    virtual void ChangeChargerSetting(ChargerSetting setting, double value) = 0;
     virtual void SetTestMode(bool on) = 0;
     // The window's "Read variables only when requested by web" box was clicked to `ticked`.
     virtual void RequestedByWebClicked(bool ticked) = 0;

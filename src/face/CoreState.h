@@ -78,6 +78,10 @@ struct CoreState {
     std::vector<WarningCondition> Warnings;
     // The second PV input of a dual-tracker unit, as last read; empty for a unit with one.
     std::optional<SecondPvReading> SecondPv;
+    // The charger and battery settings in force, as the rated information last gave them, and
+    // the charging currents the unit allows; empty until read.
+    std::optional<RatedInfo> Rated;
+    std::optional<CurrentSteps> ChargingSteps;
 
     bool operator==(const CoreState&) const = default;
 };
@@ -119,6 +123,8 @@ struct CoreState {
     state.SerialNumber = record.SerialNumber;
     state.Warnings = record.Warnings.Conditions;
     state.SecondPv = record.SecondPv;
+    state.Rated = record.Rated;
+    state.ChargingSteps = record.ChargingSteps;
     return state;
 }
 

@@ -62,6 +62,13 @@ public:
     OptionalQueryResult<WarningStatus> QueryWarningStatus();
     // The second PV input ("QPIGS2").
     OptionalQueryResult<SecondPvReading> QuerySecondPv();
+    // The charging currents the unit allows ("QMCHGCR", "QMUCHGCR").
+    OptionalQueryResult<std::vector<int>> QueryCurrentSteps(std::string_view command);
+
+    // How the unit answered a setting command.
+    enum class CommandReply { Acknowledged, Refused, NoReply };
+    // Sends one charger or battery setting command ("PBCV46.0") and reads its "(ACK"/"(NAK".
+    CommandReply SendSettingCommand(const std::string& command);
 
     // Outcome of the latest priority command.
     [[nodiscard]] bool PopResult() const { return m_popResult; }

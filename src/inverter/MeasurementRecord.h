@@ -3,7 +3,9 @@
 #include "inverter/Frame.h"
 #include "inverter/InverterStates.h"
 #include "inverter/PollCounters.h"
+#include "inverter/RatedInfo.h"
 #include "inverter/SecondPv.h"
+#include "inverter/SettingCheck.h"
 #include "inverter/WarningStatus.h"
 
 #include <QDateTime>
@@ -101,6 +103,11 @@ struct MeasurementRecord {
     // accepted, so it counts into the solar energy.
     std::optional<SecondPvReading> SecondPv;
     bool SecondPvValid = false;
+    // The charger and battery settings in force, from the latest rated information; empty
+    // until it was first read. The charging currents the unit allows, once asked on this
+    // connection (empty lists: the unit does not say).
+    std::optional<RatedInfo> Rated;
+    std::optional<CurrentSteps> ChargingSteps;
 
     // The sixteen display variables := the stripped reply slots they come from.
     void SetDisplayVariablesFromSlots();

@@ -1,6 +1,7 @@
 #include "inverter/InverterQueries.h"
 
 #include "inverter/Frame.h"
+#include "inverter/RatedInfo.h"
 #include "inverter/Wincom.h"
 
 namespace quorvane {
@@ -38,6 +39,25 @@ OptionalQueryResult<WarningStatus> InverterQueries::QueryWarningStatus()
 OptionalQueryResult<SecondPvReading> InverterQueries::QuerySecondPv()
 {
     return askOptional<SecondPvReading>("QPIGS2", DecodeSecondPv);
+}
+
+OptionalQueryResult<std::vector<int>> InverterQueries::QueryCurrentSteps(std::string_view command)
+{
+    return askOptional<std::vector<int>>(command, DecodeCurrentSteps);
+}
+
+InverterQueries::CommandReply InverterQueries::SendSettingCommand(const std::string& command)
+{
+    if (m_link.Test || !m_link.LinkConnected)
+        return CommandReply::NoReply;
+    if (m_comm.Write(FrameCommand(command)) <= 0) {
+        addErrorLine("Error in send command " + command + ".");
+        return CommandReply::NoReply;
+    }
+    const Reply reply = receiveReply(command, std::nullopt);
+    if (!reply.frame)
+        return CommandReply::NoReply;
+    return reply.frame->payload == "ACK" ? CommandReply::Acknowledged : CommandReply::Refused;
 }
 
 } // namespace quorvane

@@ -16,6 +16,8 @@ struct OutputRequests {
     std::atomic<bool> SetUtiRequest{false};
     std::atomic<bool> SetSolRequest{false};
     std::atomic<bool> StatusRequest{false};
+    // A charger or battery setting is queued; the served step clears it when none is left.
+    std::atomic<bool> ChargerSettingRequest{false};
 
     bool Button5Enabled = true; // "set SBU"
     bool Button6Enabled = true; // "set SOL"

@@ -143,6 +143,8 @@ void InverterQueries::QueryRatedInfo()
     }
     // The rated-information fields overwrite the main values' slots until the next reading.
     FillReplySlots(fields, m_record.MainValues);
+    if (auto rated = DecodeRatedInfo(reply.frame->payload))
+        m_record.Rated = std::move(*rated);
     m_priorityCode = StripLeadingZeros(m_record.MainValues[kPriorityField]);
     m_record.Flow.Priority.reset();
     for (const OutputPriority priority : {OutputPriority::UtilityFirst, OutputPriority::SolarFirst, OutputPriority::SBU}) {

@@ -45,6 +45,8 @@ struct SettingCheck {
 struct CurrentSteps {
     std::vector<int> Charging; // "QMCHGCR"
     std::vector<int> Utility;  // "QMUCHGCR"
+
+    bool operator==(const CurrentSteps&) const = default;
 };
 
 struct VoltageRange {

@@ -6,6 +6,7 @@
 #include "core/LocaleFormats.h"
 #include "inverter/LinkState.h"
 #include "inverter/Wincom.h"
+#include "monitor/ChargerSettingService.h"
 #include "monitor/EnergyIntegration.h"
 #include "monitor/WarningWatch.h"
 
@@ -58,6 +59,16 @@ void CycleSteps::LinkOpened()
     m_secondPvRefusal.Reconnected();
     if (m_warnings != nullptr)
         m_warnings->Reconnected();
+    if (m_chargerSettings != nullptr)
+        m_chargerSettings->LinkOpened();
+}
+
+void CycleSteps::ServeChargerSetting()
+{
+    if (m_chargerSettings != nullptr)
+        m_chargerSettings->ServeNext();
+    else
+        m_requests.ChargerSettingRequest = false;
 }
 
 void CycleSteps::ComputeValues()
@@ -96,6 +107,8 @@ void CycleSteps::PurgeAndQueryRatedInfo()
 {
     m_comm.Purge();
     m_queries.QueryRatedInfo();
+    if (m_chargerSettings != nullptr && !m_link.Test)
+        m_chargerSettings->AskCurrentStepsOnce();
     m_requests.Button8Enabled = true;
 }
 

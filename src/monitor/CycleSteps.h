@@ -12,6 +12,7 @@ class Clock;
 class LocaleFormats;
 class TComm;
 class WarningWatch;
+class ChargerSettingService;
 struct ComputedValues;
 struct LinkState;
 struct MeasurementRecord;
@@ -34,6 +35,7 @@ public:
     void ServePriority(OutputPriority priority) override;
     void PurgeAndQueryRatedInfo() override;
     void LinkOpened() override;
+    void ServeChargerSetting() override;
 
     // The web refresh note that ends every reading stamp, for example " (Refresh = 2 sec.)".
     std::string RefreshNote;
@@ -42,6 +44,8 @@ public:
     std::function<void()> ReadingDone;
     // Who keeps the warning status; null: it is not asked.
     void SetWarningWatch(WarningWatch* watch) { m_warnings = watch; }
+    // Who serves the charger settings; null: none are asked or sent.
+    void SetChargerSettings(ChargerSettingService* service) { m_chargerSettings = service; }
 
 private:
     TComm& m_comm;
@@ -53,6 +57,7 @@ private:
     const Clock& m_clock;
     const LocaleFormats& m_formats;
     WarningWatch* m_warnings = nullptr;
+    ChargerSettingService* m_chargerSettings = nullptr;
     RefusalMemory m_secondPvRefusal;
 };
 

@@ -25,6 +25,7 @@ public:
     void StampReading() override { note("stamp"); }
     void PurgeAndQuerySecondPv() override { note("pv2"); }
     void LinkOpened() override { note("opened"); }
+    void ServeChargerSetting() override { note("setting"); }
     void QueryWarnings() override { note("warnings"); }
     void ServePriority(OutputPriority priority) override
     {

@@ -14,6 +14,7 @@ public:
     void CheckConnection() override {}
     void RequestStatus() override {}
     void SetOutputPriority(OutputPriority) override {}
+    void ChangeChargerSetting(ChargerSetting, double) override {}
     void SetTestMode(bool) override {}
     void RequestedByWebClicked(bool) override {}
     void SetRequestedByWeb(bool) override {}
