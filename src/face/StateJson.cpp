@@ -30,6 +30,34 @@ QJsonArray warnings(const std::vector<WarningCondition>& conditions)
     return list;
 }
 
+QJsonValue chargerSettings(const std::optional<RatedInfo>& rated)
+{
+    if (!rated)
+        return QJsonValue::Null;
+    static constexpr const char* kChargerPriorityIds[] = {"utility_first", "solar_first", "solar_and_utility",
+                                                          "only_solar"};
+    static constexpr const char* kBatteryTypeIds[] = {"agm", "flooded", "user"};
+    const auto number = [](const auto& value) { return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null); };
+    QJsonObject json;
+    json["battery_rating_v"] = rated->BatteryRatingV;
+    json["recharge_voltage_v"] = rated->RechargeV;
+    json["redischarge_voltage_v"] = number(rated->RedischargeV);
+    json["cutoff_voltage_v"] = rated->CutOffV;
+    json["bulk_voltage_v"] = rated->BulkV;
+    json["float_voltage_v"] = rated->FloatV;
+    json["max_charging_current_a"] = number(rated->MaxChargingA);
+    json["max_utility_charging_current_a"] = number(rated->MaxUtilityChargingA);
+    json["charger_priority"] = rated->ChargerSource
+                                   ? QJsonValue(kChargerPriorityIds[static_cast<int>(*rated->ChargerSource)])
+                                   : QJsonValue(QJsonValue::Null);
+    const int type = rated->Battery ? static_cast<int>(*rated->Battery) : -1;
+    // A unit's own battery kinds (codes from 3 up) go out as their number.
+    json["battery_type"] = type < 0 ? QJsonValue(QJsonValue::Null)
+                           : type < 3 ? QJsonValue(kBatteryTypeIds[type])
+                                      : QJsonValue(QString("type_%1").arg(type));
+    return json;
+}
+
 QJsonValue count(std::uint64_t value)
 {
     return QJsonValue(static_cast<qint64>(value));
@@ -96,6 +124,7 @@ std::string StateJson(const CoreState& state)
                                : QJsonValue(QJsonValue::Null);
     json["valid_readings"] = state.ValidReadings;
     json["warnings"] = warnings(state.Warnings);
+    json["charger_settings"] = chargerSettings(state.Rated);
     json["polls"] = polls;
     return QJsonDocument(json).toJson(QJsonDocument::Compact).toStdString();
 }

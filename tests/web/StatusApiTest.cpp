@@ -35,6 +35,8 @@ protected:
         record.Polls.Requests = 3;
         record.Polls.Accepted = 1;
         record.Polls.BadFrame = 2;
+        record.Rated = DecodeRatedInfo("230.0 21.7 230.0 50.0 21.7 5000 4000 48.0 46.0 42.0 56.4 54.0 5 02 060 0 2 3 1 "
+                                       "01 0 0 54.0 0 1");
         record.Warnings = *DecodeWarningStatus("0100000001000000000000000000000000000"); // inverter fault, over temperature
         core->ForTests().Computed().Aux1 = 1.25; // solar energy today, kWh
         core->ForTests().Computed().Aux5 = 10.5; // solar energy total, kWh
@@ -99,6 +101,11 @@ TEST_F(StatusApi, TheStatusIsTheStateAsJsonWithTheValuesThePageShows)
     EXPECT_EQ(warnings[1].toObject()["text"].toString(), "Over temperature");
     EXPECT_EQ(warnings[1].toObject()["severity"].toString(), "fault"); // with the inverter fault bit
     EXPECT_EQ(warnings[1].toObject()["bit"].toInt(), 9);
+    const QJsonObject charger = json["charger_settings"].toObject();
+    EXPECT_EQ(charger["recharge_voltage_v"].toDouble(), 46.0);
+    EXPECT_EQ(charger["max_charging_current_a"].toInt(), 60);
+    EXPECT_EQ(charger["charger_priority"].toString(), "only_solar");
+    EXPECT_EQ(charger["battery_type"].toString(), "type_5"); // a unit's own kind of battery
 }
 
 TEST_F(StatusApi, BeforeAnyReadingTheStatusSaysSo)
@@ -111,6 +118,7 @@ TEST_F(StatusApi, BeforeAnyReadingTheStatusSaysSo)
     EXPECT_EQ(json["valid_readings"].toInt(), 0);
     EXPECT_TRUE(json["warnings"].isArray());
     EXPECT_TRUE(json["warnings"].toArray().isEmpty());
+    EXPECT_TRUE(json["charger_settings"].isNull());
 }
 
 TEST_F(StatusApi, TheMetricsPassPromtoolAndCarryTheReadingsAndCounts)
