@@ -1,9 +1,11 @@
 #include "FakeUserNotifier.h"
 #include "InverterModel.h"
+#include "inverter/ChargerSettings.h"
 #include "inverter/Frame.h"
 #include "inverter/MainValuesReply.h"
 #include "inverter/ReplyFrame.h"
 #include "inverter/PosixSerialPort.h"
+#include "inverter/RatedInfo.h"
 #include "inverter/WarningStatus.h"
 #include "inverter/Wincom.h"
 
@@ -179,6 +181,133 @@ TEST(InverterModel, AnswersTheWarningStatusWithItsBitsUnlessRefused)
 
 namespace {
 
+std::string payloadText(const Bytes& reply)
+{
+    const auto frame = FindReplyFrame(reply);
+    return frame ? std::string(frame->payload) : "(no frame)";
+}
+
+} // namespace
+
+TEST(InverterModel, TakesTheSettingsAUnitAllowsAndShowsThemInTheRatedInformation)
+{
+    // A 48 V unit: re-charge 46.0, cut-off 42.0, bulk 56.4, float 54.0, re-discharge 54.0.
+    InverterModel model;
+    const struct {
+        const char* command;
+        const char* reply;
+        RatedField field;
+        const char* fieldText; // afterwards
+    } steps[] = {
+        {"PCP01", "ACK", RatedField::ChargerPriority, "1"},
+        {"PCP04", "NAK", RatedField::ChargerPriority, "1"},
+        {"MCHGC030", "ACK", RatedField::MaxCharging, "030"},
+        {"MNCHGC0040", "ACK", RatedField::MaxCharging, "040"},
+        {"MCHGC035", "NAK", RatedField::MaxCharging, "040"},   // no step of the unit's
+        {"MNCHGC1050", "NAK", RatedField::MaxCharging, "040"}, // another machine
+        {"MUCHGC002", "ACK", RatedField::MaxUtilityCharging, "002"},
+        {"MUCHGC005", "NAK", RatedField::MaxUtilityCharging, "002"},
+        {"PBCV48.0", "ACK", RatedField::Recharge, "48.0"},
+        {"PBCV51.5", "NAK", RatedField::Recharge, "48.0"},
+        {"PBCV46.05", "NAK", RatedField::Recharge, "48.0"},
+        {"PBDV00.0", "ACK", RatedField::Redischarge, "00.0"},
+        {"PBDV48.0", "NAK", RatedField::Redischarge, "00.0"}, // not above the re-charge
+        {"PBDV56.0", "ACK", RatedField::Redischarge, "56.0"},
+        {"PSDV48.0", "NAK", RatedField::CutOff, "42.0"},      // not below the re-charge
+        {"PSDV44.5", "ACK", RatedField::CutOff, "44.5"},
+        {"PCVV57.6", "ACK", RatedField::Bulk, "57.6"},
+        {"PBFT57.7", "NAK", RatedField::Float, "54.0"},       // above the bulk
+        {"PBFT55.0", "ACK", RatedField::Float, "55.0"},
+        {"PBT00", "ACK", RatedField::BatteryType, "0"},
+        {"PBT03", "NAK", RatedField::BatteryType, "0"},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(payloadText(answer(model, step.command)), step.reply) << step.command;
+        EXPECT_EQ(model.RatedFieldText(static_cast<int>(step.field)), step.fieldText) << step.command;
+    }
+    // What a reader of the rated information gets back.
+    const auto rated = DecodeRatedInfo(payloadText(answer(model, "QPIRI")));
+    ASSERT_TRUE(rated);
+    const RatedInfo expected{48.0, 48.0, 44.5, 57.6, 55.0, BatteryType::Agm, 2, 40,
+                             OutputPriority::SBU, ChargerPriority::SolarFirst, 56.0};
+    EXPECT_EQ(*rated, expected);
+}
+
+TEST(InverterModel, ListsItsChargingCurrentsAndHoldsToThemListedOrNot)
+{
+    InverterModel model;
+    EXPECT_EQ(payloadText(answer(model, "QMCHGCR")), "010 020 030 040 050 060 070 080 090 100 110 120");
+    EXPECT_EQ(payloadText(answer(model, "QMUCHGCR")), "002 010 020 030 040 050 060 070 080 090 100 110 120");
+
+    model.SetChargingSteps({10, 25});
+    model.SetRefused("QMCHGCR", true);
+    const struct {
+        const char* command;
+        const char* reply;
+    } steps[] = {
+        {"QMCHGCR", "NAK"}, // refused, yet the unit keeps to its steps
+        {"MCHGC025", "ACK"},
+        {"MCHGC030", "NAK"},
+        {"QMUCHGCR", "002 010 020 030 040 050 060 070 080 090 100 110 120"},
+    };
+    for (const auto& step : steps)
+        EXPECT_EQ(payloadText(answer(model, step.command)), step.reply) << step.command;
+
+    model.SetUtilityChargingSteps({});
+    EXPECT_EQ(payloadText(answer(model, "QMUCHGCR")), "NAK");
+    EXPECT_EQ(payloadText(answer(model, "MUCHGC002")), "NAK");
+}
+
+TEST(InverterModel, AUnitThatIgnoresSettingsStillSaysAck)
+{
+    InverterModel model;
+    model.SetIgnoreSettings(true);
+    const Bytes before = answer(model, "QPIRI");
+    EXPECT_EQ(payloadText(answer(model, "PBCV48.0")), "ACK");
+    EXPECT_EQ(payloadText(answer(model, "PBT00")), "ACK");
+    EXPECT_EQ(payloadText(answer(model, "PBCV60.0")), "NAK");
+    EXPECT_EQ(answer(model, "QPIRI"), before);
+    model.SetIgnoreSettings(false);
+    EXPECT_EQ(payloadText(answer(model, "PBCV48.0")), "ACK");
+    EXPECT_EQ(model.RatedFieldText(static_cast<int>(RatedField::Recharge)), "48.0");
+}
+
+TEST(InverterModel, ABatteryOfAnotherVoltageScalesTheVoltageSettings)
+{
+    const auto voltageFields = [](const InverterModel& model) {
+        std::string fields;
+        for (const int field : {8, 9, 10, 11, 12, 23})
+            fields += (fields.empty() ? "" : " ") + model.RatedFieldText(field);
+        return fields;
+    };
+    const struct {
+        int volts;
+        const char* fields; // 8 to 12, and 23
+        const char* allowed;
+        const char* refused;
+    } cases[] = {
+        {24, "24.0 23.0 21.0 28.2 27.0 27.0", "PBCV25.5", "PBCV46.0"},
+        {12, "12.0 11.5 10.5 14.1 13.5 13.5", "PCVV14.6", "PCVV28.2"},
+        {48, "48.0 46.0 42.0 56.4 54.0 54.0", "PBDV58.0", "PBDV14.0"},
+    };
+    for (const auto& c : cases) {
+        InverterModel model;
+        ASSERT_TRUE(model.SetBatteryVoltage(c.volts));
+        EXPECT_EQ(voltageFields(model), c.fields) << c.volts;
+        EXPECT_EQ(payloadText(answer(model, c.allowed)), "ACK") << c.allowed;
+        EXPECT_EQ(payloadText(answer(model, c.refused)), "NAK") << c.refused;
+    }
+    // From one battery to another, and back.
+    InverterModel model;
+    for (const int volts : {12, 24, 48})
+        ASSERT_TRUE(model.SetBatteryVoltage(volts));
+    EXPECT_EQ(voltageFields(model), cases[2].fields);
+    EXPECT_FALSE(model.SetBatteryVoltage(36));
+    EXPECT_EQ(model.RatedFieldText(8), "48.0");
+}
+
+namespace {
+
 // The simulator tool started by hand: its device, its answers to commands, its end.
 class SimulatorTool {
 public:
@@ -227,6 +356,10 @@ TEST(InverterSimulatorTool, TakesTheHabitsOfRealUnitsAsCommands)
         {"nak QMOD", "ok"},
         {"qpigs-length 111", "error: qpigs-length 94|110|112|119|120|122"},
         {"serial-digits 0", "error: serial-digits N (1 to 64)"},
+        {"battery-voltage 24", "ok"},
+        {"battery-voltage 36", "error: battery-voltage 12|24|48"},
+        {"ignore-settings on", "ok"},
+        {"ignore-settings yes", "error: ignore-settings on|off"},
     };
     for (const auto& c : commands)
         EXPECT_EQ(tool.Command(c.line), c.answer) << c.line;

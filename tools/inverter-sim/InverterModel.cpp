@@ -1,6 +1,12 @@
 #include "InverterModel.h"
 
+#include "core/NumberText.h"
+#include "inverter/RatedInfo.h"
+#include "inverter/SettingCheck.h"
+
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <optional>
 
 namespace quorvane::sim {
@@ -21,6 +27,9 @@ const std::vector<std::string> kDefaultRatedFields = {
 };
 
 constexpr int kPriorityField = 17;
+constexpr int kBatteryRatingField = static_cast<int>(RatedField::BatteryRating);
+const std::vector<int> kChargingSteps = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
+const std::vector<int> kUtilityChargingSteps = {2, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
 constexpr int kStatusBitsField = 17;
 constexpr std::uint8_t kNoiseByte = 0xF6;
 constexpr std::uint8_t kLineFeed = 0x0A;
@@ -47,6 +56,32 @@ std::string widened(const std::string& value, int digits)
     return value.size() >= width ? value : std::string(width - value.size(), '0') + value;
 }
 
+// "010 020 030": three digits each, as units list them.
+std::string stepsPayload(const std::vector<int>& amperes)
+{
+    std::string payload;
+    for (const int step : amperes) {
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%s%03d", payload.empty() ? "" : " ", step);
+        payload += digits;
+    }
+    return payload;
+}
+
+// A setting's value as the rated information shows it: "1" (a choice), "030", "46.0", "00.0".
+std::string ratedFieldText(ChargerSetting setting, double value)
+{
+    switch (KindOf(setting)) {
+    case SettingKind::Choice:
+        return std::to_string(std::lround(value));
+    case SettingKind::Current:
+        return widened(std::to_string(std::lround(value)), 3);
+    case SettingKind::Voltage:
+        break;
+    }
+    return widened(FormatFixed(std::round(value * 10.0) / 10.0, 1), 4);
+}
+
 } // namespace
 
 // "...00 00 00856 010" + CRC + CR LF of an earlier reply: no "(", a CR of its own.
@@ -71,6 +106,8 @@ InverterModel::InverterModel()
     : m_mainFields(kDefaultMainFields)
     , m_mainShape(shapes()[1])
     , m_ratedFields(kDefaultRatedFields)
+    , m_chargingSteps(kChargingSteps)
+    , m_utilityChargingSteps(kUtilityChargingSteps)
     , m_serialNumber(kDefaultSerialNumber)
     , m_warningBits(kNoWarnings)
 {
@@ -148,11 +185,69 @@ int InverterModel::OutputPriority() const
 void InverterModel::SetRatedField(int field, std::string value)
 {
     const std::lock_guard lock(m_mutex);
+    putRatedField(field, std::move(value));
+}
+
+void InverterModel::putRatedField(int field, std::string value)
+{
     if (field < 1)
         return;
     if (static_cast<size_t>(field) > m_ratedFields.size())
         m_ratedFields.resize(static_cast<size_t>(field), "0");
     m_ratedFields[static_cast<size_t>(field - 1)] = std::move(value);
+}
+
+std::string InverterModel::RatedFieldText(int field) const
+{
+    const std::lock_guard lock(m_mutex);
+    if (field < 1 || static_cast<size_t>(field) > m_ratedFields.size())
+        return {};
+    return m_ratedFields[static_cast<size_t>(field - 1)];
+}
+
+bool InverterModel::SetBatteryVoltage(int volts)
+{
+    if (volts != 12 && volts != 24 && volts != 48)
+        return false;
+    const std::lock_guard lock(m_mutex);
+    const double rating = TextToDouble(m_ratedFields[kBatteryRatingField - 1]);
+    const double scale = volts / (rating > 0.0 ? rating : 48.0);
+    for (const ChargerSetting setting : kChargerSettings) {
+        const int field = static_cast<int>(RatedFieldOf(setting));
+        if (KindOf(setting) == SettingKind::Voltage && static_cast<size_t>(field) <= m_ratedFields.size())
+            putRatedField(field, ratedFieldText(setting, TextToDouble(m_ratedFields[static_cast<size_t>(field - 1)]) * scale));
+    }
+    putRatedField(kBatteryRatingField, FormatFixed(volts, 1));
+    return true;
+}
+
+void InverterModel::SetChargingSteps(std::vector<int> amperes)
+{
+    const std::lock_guard lock(m_mutex);
+    m_chargingSteps = std::move(amperes);
+}
+
+void InverterModel::SetUtilityChargingSteps(std::vector<int> amperes)
+{
+    const std::lock_guard lock(m_mutex);
+    m_utilityChargingSteps = std::move(amperes);
+}
+
+void InverterModel::SetIgnoreSettings(bool ignore)
+{
+    const std::lock_guard lock(m_mutex);
+    m_ignoreSettings = ignore;
+}
+
+std::string InverterModel::applySetting(const SettingRequest& request)
+{
+    const auto rated = DecodeRatedInfo(ratedPayload());
+    const CurrentSteps steps{m_chargingSteps, m_utilityChargingSteps};
+    if (!rated || !CheckSetting(request.Setting, request.Value, *rated, steps).Ok())
+        return "NAK";
+    if (!m_ignoreSettings)
+        putRatedField(static_cast<int>(RatedFieldOf(request.Setting)), ratedFieldText(request.Setting, request.Value));
+    return "ACK";
 }
 
 void InverterModel::SetWarningBits(std::string bits)
@@ -348,6 +443,13 @@ Bytes InverterModel::replyFor(const std::string& command)
         m_ratedFields[kPriorityField - 1] = std::string(1, command.back());
         return FrameReply("ACK");
     }
+    // A unit with no list of charging currents refuses to list them.
+    if (command == "QMCHGCR" && !m_chargingSteps.empty())
+        return FrameReply(stepsPayload(m_chargingSteps));
+    if (command == "QMUCHGCR" && !m_utilityChargingSteps.empty())
+        return FrameReply(stepsPayload(m_utilityChargingSteps));
+    if (const auto request = ParseSettingCommand(command))
+        return FrameReply(applySetting(*request));
     return FrameReply("NAK");
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "inverter/ChargerSettings.h"
 #include "inverter/Frame.h"
 
 #include <array>
@@ -44,8 +45,9 @@ struct TimedByte {
 using ReplySchedule = std::vector<TimedByte>;
 
 // The inverter's side of the protocol: a scenario of values tests can set, the answers to
-// "QPIGS", "QMOD", "QID", "QPIRI", "QPIWS", "QPIGS2" (with a second PV input) and
-// "POP00".."POP02" (anything else gets "(NAK"), the
+// "QPIGS", "QMOD", "QID", "QPIRI", "QPIWS", "QPIGS2" (with a second PV input), "QMCHGCR",
+// "QMUCHGCR", "POP00".."POP02" and the charger and battery settings (ChargerSettings.h:
+// "PCP01", "MCHGC030", "MNCHGC0030", "PBCV46.0", ...; anything else gets "(NAK"), the
 // habits in which real units differ (serial number length, main-values reply shape, a LF
 // after every CR, bytes before every reply, commands refused), and fault injection.
 // Thread-safe: the line thread answers while a test changes the scenario.
@@ -81,6 +83,22 @@ public:
     void SetOutputPriority(int code);
     [[nodiscard]] int OutputPriority() const;
     void SetRatedField(int field, std::string value);
+    // Field 1.. of "QPIRI" as it is sent; empty for a field the reply does not have.
+    [[nodiscard]] std::string RatedFieldText(int field) const;
+    // A battery of 12, 24 or 48 V: field 8 of "QPIRI", and the voltage settings scaled to it
+    // (46.0 V on a 48 V unit is 23.0 V on a 24 V one). False, and nothing changed, for another
+    // voltage.
+    bool SetBatteryVoltage(int volts);
+    // The charging currents the unit allows, listed in reply to "QMCHGCR" (maximum charging
+    // current) and "QMUCHGCR" (maximum utility charging current); by default 10 to 120 A in
+    // steps of 10, and 2 A besides for the utility. A unit that has them but does not list
+    // them refuses the query (SetRefused) and still holds to them.
+    void SetChargingSteps(std::vector<int> amperes);
+    void SetUtilityChargingSteps(std::vector<int> amperes);
+    // A setting command is answered "(ACK" when the value is one the unit takes
+    // (SettingCheck.h) and "(NAK" otherwise; on "(ACK" the rated information shows the new
+    // value. Ignoring: "(ACK" as before, and nothing changes (a unit that only says it did).
+    void SetIgnoreSettings(bool ignore);
     // The payload of the warning-status reply, one '0' or '1' for each bit (36 zeros by
     // default; older units send 32). Sent as it stands, so a test can send a malformed one.
     void SetWarningBits(std::string bits);
@@ -142,6 +160,10 @@ private:
     [[nodiscard]] Bytes replyFor(const std::string& command);
     [[nodiscard]] std::string mainPayload() const;
     [[nodiscard]] std::string ratedPayload() const;
+    // "ACK" or "NAK" for a setting command, the setting applied unless ignored.
+    [[nodiscard]] std::string applySetting(const SettingRequest& request);
+    // Field 1.. of the rated information; the fields before it are added when missing.
+    void putRatedField(int field, std::string value);
     [[nodiscard]] ReplySchedule schedule(const Bytes& reply, size_t requestLength, const FaultSpec* fault) const;
 
     // How the main-values reply is laid out.
@@ -160,6 +182,9 @@ private:
     Bytes m_staleBytes;
     std::set<std::string> m_refused;
     std::vector<std::string> m_ratedFields;
+    std::vector<int> m_chargingSteps;
+    std::vector<int> m_utilityChargingSteps;
+    bool m_ignoreSettings = false;
     std::string m_serialNumber;
     std::string m_warningBits;
     std::string m_secondPv;

@@ -3,7 +3,7 @@
 //   quorvane-inverter-sim [--full-speed] [--delay MS] [--mode LETTER] [--priority 0|1|2]
 //                         [--line-absent] [--link PATH] [--serial NUMBER] [--serial-digits N]
 //                         [--qpigs-length N] [--lf] [--stale] [--nak COMMAND] [--warnings BITS]
-//                         [--pv2 CURRENT VOLTAGE POWER]
+//                         [--pv2 CURRENT VOLTAGE POWER] [--battery-voltage 12|24|48]
 //
 // Prints the device to connect to, then takes commands on standard input, one per line:
 //   field N VALUE | mode LETTER | priority N | line present|absent | bits CHARGE SOLAR LINE
@@ -15,6 +15,10 @@
 //                            --warnings BITS at the start gives the bits from the first reply
 //   pv2 CURRENT VOLTAGE POWER|off   a second PV input ("QPIGS2"), e.g. pv2 01.0 202.0 00205;
 //                            off: one input only, the query is refused (the start's way)
+//   battery-voltage 12|24|48 the battery's rated voltage, the voltage settings scaled to it
+//                            (48 at the start)
+//   ignore-settings on|off   setting commands ("PBCV46.0", "MCHGC030", ...) are answered
+//                            "(ACK" and change nothing; off: applied (the start's way)
 // and the habits of real units:
 //   serial-digits N          a serial number of N digits (13, 14, 16 are seen); --serial
 //                            NUMBER at the start gives the number itself
@@ -58,7 +62,7 @@ void usage()
     std::cerr << "usage: quorvane-inverter-sim [--full-speed] [--delay MS] [--mode LETTER] "
                  "[--priority 0|1|2] [--line-absent] [--link PATH] [--serial NUMBER] [--serial-digits N] "
                  "[--qpigs-length N] [--lf] [--stale] [--nak COMMAND] [--warnings BITS] "
-                 "[--pv2 CURRENT VOLTAGE POWER]\n";
+                 "[--pv2 CURRENT VOLTAGE POWER] [--battery-voltage 12|24|48]\n";
 }
 
 // Bytes written in hexadecimal ("0a", "A9"); none when a word is not one byte.
@@ -79,6 +83,16 @@ std::optional<quorvane::Bytes> hexBytes(const std::vector<std::string>& words)
 bool areWarningBits(const std::string& bits)
 {
     return !bits.empty() && bits.find_first_not_of("01") == std::string::npos;
+}
+
+// The next word as "on" (true) or "off" (false); none for anything else.
+std::optional<bool> onOrOff(std::istream& words)
+{
+    std::string state;
+    words >> state;
+    if (state != "on" && state != "off")
+        return std::nullopt;
+    return state == "on";
 }
 
 std::string handleCommand(const std::string& line, InverterModel& model, PtyInverter& inverter)
@@ -143,13 +157,11 @@ std::string handleCommand(const std::string& line, InverterModel& model, PtyInve
         return "error: qpigs-length 94|110|112|119|120|122";
     }
     if (verb == "lf") {
-        std::string state;
-        words >> state;
-        if (state == "on" || state == "off") {
-            model.SetLineFeedAfterCr(state == "on");
-            return "ok";
-        }
-        return "error: lf on|off";
+        const auto on = onOrOff(words);
+        if (!on)
+            return "error: lf on|off";
+        model.SetLineFeedAfterCr(*on);
+        return "ok";
     }
     if (verb == "stale") {
         const std::vector<std::string> rest{std::istream_iterator<std::string>(words), {}};
@@ -198,6 +210,19 @@ std::string handleCommand(const std::string& line, InverterModel& model, PtyInve
         if (!(words >> voltage >> power))
             return "error: pv2 CURRENT VOLTAGE POWER|off";
         model.SetSecondPv(current + " " + voltage + " " + power);
+        return "ok";
+    }
+    if (verb == "battery-voltage") {
+        int volts = 0;
+        if (words >> volts && model.SetBatteryVoltage(volts))
+            return "ok";
+        return "error: battery-voltage 12|24|48";
+    }
+    if (verb == "ignore-settings") {
+        const auto on = onOrOff(words);
+        if (!on)
+            return "error: ignore-settings on|off";
+        model.SetIgnoreSettings(*on);
         return "ok";
     }
     if (verb == "fault") {
@@ -268,6 +293,8 @@ int main(int argc, char** argv)
             model.SetRefused(argv[++i], true);
         } else if (option == "--warnings" && hasValue && areWarningBits(argv[i + 1])) {
             model.SetWarningBits(argv[++i]);
+        } else if (option == "--battery-voltage" && hasValue && model.SetBatteryVoltage(std::atoi(argv[i + 1]))) {
+            ++i;
         } else if (option == "--pv2" && i + 3 < argc) {
             model.SetSecondPv(std::string(argv[i + 1]) + " " + argv[i + 2] + " " + argv[i + 3]);
             i += 3;
