@@ -16,16 +16,19 @@ namespace quorvane {
 
 namespace {
 
-// The form's fixed places. Widths are grown by Room; these do not change.
+// The form's places and sizes. Widths are grown by Room; heights and places from the top grow
+// with the line height, all by one scale.
 constexpr int kEdge = 8; // the client's left and top margin
 constexpr int kFarEdge = 13; // its right and bottom margin
 constexpr int kGap = 6; // between the columns
+constexpr int kFormLine = 15; // the text line the form leaves room for: Label49 above Label50
 constexpr int kTopRowBottom = 273; // of GroupBox7, and of Panel3 while it is 60 high
 constexpr int kBottomRowGap = 13; // from the top row to Panel2 and Memo1
 constexpr int kBottomRowHeight = 252;
 constexpr int kMemoWidth = 450;
 constexpr std::array<int, 6> kCommandTops = {10, 64, 94, 124, 154, 214};
 constexpr int kFlowHeight = 199;
+constexpr int kClockTop = kEdge + kFlowHeight + kGap;
 constexpr int kBasicRowPitch = 25;
 constexpr int kComputedRowPitch = 29;
 constexpr int kComputedAbove = 7; // GroupBox2 starts this much above Memo1
@@ -37,32 +40,38 @@ int labelHeight(const QLabel* label)
 
 } // namespace
 
+int MainWindowArrangement::v(int formY) const
+{
+    return qRound(formY * m_room.lineScale);
+}
+
 QSize MainWindowArrangement::Place()
 {
     measure();
-    const int clockTop = kEdge + kFlowHeight + kGap;
-    const int topRowBottom = std::max(kTopRowBottom, clockTop + m_room.clockHeight);
-    const int bottomRowTop = topRowBottom + kBottomRowGap;
+    const int clockHeight = std::max(v(60), m_room.clockHeight);
+    const int topRowBottom = std::max(v(kTopRowBottom), v(kClockTop) + clockHeight);
+    const int bottomRowTop = topRowBottom + v(kBottomRowGap);
     placeLeftColumn(bottomRowTop);
 
     const int flowX = kEdge + m_room.left + kGap;
     placeFlow(flowX);
-    m_widgets.clock->setGeometry(flowX, clockTop, m_room.flow, m_room.clockHeight);
+    m_widgets.clock->setGeometry(flowX, v(kClockTop), m_room.flow, clockHeight);
 
     // Both rows end at the same right edge: the narrower one's widest widget takes the rest.
     const int basicX = flowX + m_room.flow + kGap + 1;
     const int right = std::max(basicX + basicWidth(), flowX + kMemoWidth + kGap + m_room.computedBlock);
-    placeBasic({basicX, kEdge, right - basicX, topRowBottom - kEdge});
+    placeBasic({basicX, v(kEdge), right - basicX, topRowBottom - v(kEdge)});
     const int computedX = right - m_room.computedBlock;
-    m_widgets.memo->setGeometry(flowX, bottomRowTop, computedX - kGap - flowX, kBottomRowHeight);
-    placeComputed(computedX, bottomRowTop - kComputedAbove);
-    return {right + kFarEdge, bottomRowTop + kBottomRowHeight + kFarEdge};
+    m_widgets.memo->setGeometry(flowX, bottomRowTop, computedX - kGap - flowX, v(kBottomRowHeight));
+    placeComputed(computedX, bottomRowTop - v(kComputedAbove));
+    return {right + kFarEdge, bottomRowTop + v(kBottomRowHeight) + v(kFarEdge)};
 }
 
 void MainWindowArrangement::measure()
 {
     const MainWindowWidgets& w = m_widgets;
     Room& room = m_room;
+    room.lineScale = std::max(room.lineScale, LineScale(*w.connect, kFormLine));
     int buttons = 0;
     for (const QPushButton* button : w.commandButtons)
         buttons = std::max(buttons, TextWidth(*button));
@@ -99,22 +108,22 @@ void MainWindowArrangement::placeLeftColumn(int bottomRowTop)
 {
     const MainWindowWidgets& w = m_widgets;
     const int width = m_room.left;
-    w.connect->setGeometry(kEdge, kEdge, width, 29);
-    w.status->setGeometry(kEdge, 44, width, m_room.statusHeight);
-    w.test->setGeometry(kEdge + 2, w.status->geometry().bottom() + 1 + 10, TextWidth(*w.test), w.test->sizeHint().height());
-    w.commands->setGeometry(kEdge, bottomRowTop, width, kBottomRowHeight);
+    w.connect->setGeometry(kEdge, v(kEdge), width, v(29));
+    w.status->setGeometry(kEdge, v(44), width, std::max(v(32), m_room.statusHeight));
+    w.test->setGeometry(kEdge + 2, w.status->geometry().bottom() + 1 + v(10), TextWidth(*w.test), w.test->sizeHint().height());
+    w.commands->setGeometry(kEdge, bottomRowTop, width, v(kBottomRowHeight));
     for (size_t i = 0; i < w.commandButtons.size(); ++i)
-        w.commandButtons[i]->setGeometry(7, kCommandTops[i], width - 2 * 7, 25);
+        w.commandButtons[i]->setGeometry(7, v(kCommandTops[i]), width - 2 * 7, v(25));
 }
 
 void MainWindowArrangement::placeFlow(int x)
 {
     const MainWindowWidgets& w = m_widgets;
-    w.flow->setGeometry(x, kEdge, m_room.flow, kFlowHeight);
+    w.flow->setGeometry(x, v(kEdge), m_room.flow, v(kFlowHeight));
     for (size_t i = 0; i < w.flowPanels.size(); ++i) {
         const int top = 24 + static_cast<int>(i) * 42;
-        w.flowCaptions[i]->move(kEdge, top);
-        w.flowPanels[i]->setGeometry(kEdge, top + 16, m_room.flow - 2 * kEdge, 22);
+        w.flowCaptions[i]->move(kEdge, v(top));
+        w.flowPanels[i]->setGeometry(kEdge, v(top + 16), m_room.flow - 2 * kEdge, v(22));
     }
 }
 
@@ -142,11 +151,11 @@ void MainWindowArrangement::placeBasic(const QRect& area)
         const int left = columns.at(column);
         const int caption = room.basicCaptions.at(column);
         const int top = 22 + row.row * kBasicRowPitch;
-        row.caption->setGeometry(left, top + 3, caption, labelHeight(row.caption));
-        row.panel->setGeometry(left + caption + 5, top, room.basicPanel, 22);
-        row.unit->move(left + caption + 5 + room.basicPanel + 5, top + 3);
+        row.caption->setGeometry(left, v(top + 3), caption, labelHeight(row.caption));
+        row.panel->setGeometry(left + caption + 5, v(top), room.basicPanel, v(22));
+        row.unit->move(left + caption + 5 + room.basicPanel + 5, v(top + 3));
     }
-    w.outputSource->setGeometry(columns[1] - 11, 228, room.outputSource, labelHeight(w.outputSource));
+    w.outputSource->setGeometry(columns[1] - 11, v(228), room.outputSource, labelHeight(w.outputSource));
 }
 
 void MainWindowArrangement::placeComputed(int x, int top)
@@ -154,20 +163,20 @@ void MainWindowArrangement::placeComputed(int x, int top)
     const MainWindowWidgets& w = m_widgets;
     const Room& room = m_room;
     const int width = room.computedBlock;
-    w.computed->setGeometry(x, top, width, 202);
+    w.computed->setGeometry(x, top, width, v(202));
     for (const ValueRow& row : w.computedRows) {
         const int rowTop = 24 + row.row * kComputedRowPitch;
-        row.caption->setGeometry(20, rowTop + 3, room.computedCaption, labelHeight(row.caption));
-        row.panel->setGeometry(20 + room.computedCaption + 2, rowTop, room.computedPanel, 23);
-        row.unit->setGeometry(20 + room.computedCaption + 2 + room.computedPanel + 3, rowTop + 3, room.computedUnit,
+        row.caption->setGeometry(20, v(rowTop + 3), room.computedCaption, labelHeight(row.caption));
+        row.panel->setGeometry(20 + room.computedCaption + 2, v(rowTop), room.computedPanel, v(23));
+        row.unit->setGeometry(20 + room.computedCaption + 2 + room.computedPanel + 3, v(rowTop + 3), room.computedUnit,
                               labelHeight(row.unit));
     }
     // The two notes centred under the group, then the box.
     for (const auto& [note, below] : {std::pair{w.resetNote, 208}, std::pair{w.powerNote, 223}}) {
         const int noteWidth = TextWidth(*note);
-        note->setGeometry(x + (width - noteWidth) / 2, top + below, noteWidth, labelHeight(note));
+        note->setGeometry(x + (width - noteWidth) / 2, top + v(below), noteWidth, labelHeight(note));
     }
-    w.reqByWeb->setGeometry(x + 12, top + 242, width - 12, 17);
+    w.reqByWeb->setGeometry(x + 12, top + v(242), width - 12, v(17));
 }
 
 } // namespace quorvane

@@ -48,8 +48,9 @@ struct MainWindowWidgets {
 
 // Places the main window's widgets as the form has them, each as wide (and a wrapping panel as
 // tall) as the text it shows needs: a column grows when one of its texts needs more room, and
-// what lies to its right moves over by as much. The widths only grow while the window lives,
-// so the window does not jump back and forth as the texts change.
+// what lies to its right moves over by as much. A font with taller lines than the form's
+// stretches it downwards. The sizes only grow while the window lives, so the window does not
+// jump back and forth as the texts change.
 // Thread ownership: the GUI thread.
 class MainWindowArrangement {
 public:
@@ -61,10 +62,11 @@ public:
 private:
     // The form's sizes, grown to the texts seen so far.
     struct Room {
+        double lineScale = 1.0; // of the heights and places from the top, for taller lines
         int left = 75; // Connect1, Label1, Test, Panel2 and its buttons
-        int statusHeight = 32;
+        int statusHeight = 0; // Label1's wrapped lines
         int flow = 176; // GroupBox1 and Panel3
-        int clockHeight = 60;
+        int clockHeight = 0; // Panel3's wrapped lines
         std::array<int, 2> basicCaptions{150, 150}; // per column
         int basicPanel = 90;
         int basicUnit = 26; // from a unit's start to the next column
@@ -76,6 +78,8 @@ private:
     };
 
     void measure();
+    // A height or a place from the top of the form, for the lines of the font.
+    [[nodiscard]] int v(int formY) const;
     void placeLeftColumn(int bottomRowTop);
     void placeFlow(int x);
     [[nodiscard]] std::array<int, 2> basicColumns() const;

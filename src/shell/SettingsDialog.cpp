@@ -36,6 +36,8 @@ constexpr int kPortDefault = -1;
 constexpr int kPortMinimum = 0;
 constexpr int kPortMaximum = 65535;
 constexpr int kMargin = 8; // around the widgets of a page and a group
+constexpr int kButtonWidth = 100; // beside the tabs, at the least
+constexpr int kGap = 2; // the least room between a caption and its field, as the form has it
 const QString kSilver = "background: rgb(192, 192, 192);";
 
 // Lets only an integer's characters reach a field; keys that type nothing pass.
@@ -128,23 +130,22 @@ TSetting::TSetting(Actions actions, UserNotifier& person, QWidget* parent)
     m_tabs->addTab(buildBlackListTab(), "BlackList");
     m_tabs->addTab(buildPortsTab(), "Ports");
     m_tabs->addTab(buildMqttTab(), "MQTT");
+    for (int i = 0; i < m_tabs->count(); ++i)
+        if (m_tabs->widget(i)->layout() == nullptr)
+            MakeRoom(*m_tabs->widget(i), kGap);
 
+    // fitTexts() places the buttons and boxes beside the tabs.
     m_apply = new QPushButton("Apply", this);
     m_apply->setObjectName("Button4");
-    m_apply->setGeometry(584, 24, 100, 25);
     m_apply->setEnabled(false);
     connect(m_apply, &QPushButton::clicked, this, &TSetting::Button4Click);
     m_autoConnect = box("AutoConnect", "Auto Connect", this, &TDati::AutoConnect);
-    m_autoConnect->move(582, 64);
     m_autoReconnect = box("CheckBox29", "Auto Reconnect", this, &TDati::AutoReConnect);
-    m_autoReconnect->move(582, 88);
     m_ok = new QPushButton("OK", this);
     m_ok->setObjectName("Button1");
-    m_ok->setGeometry(584, 280, 100, 25);
     connect(m_ok, &QPushButton::clicked, this, &TSetting::Button1Click);
     m_cancel = new QPushButton("Cancel", this);
     m_cancel->setObjectName("Button2");
-    m_cancel->setGeometry(584, 314, 100, 25);
     connect(m_cancel, &QPushButton::clicked, this, &TSetting::Button2Click);
 
     // Enter in a field runs only that field's own entry: no button is ever the default, not
@@ -172,7 +173,7 @@ void TSetting::fitTexts()
     // Beside the tabs, a column of buttons as wide as the widest text in it; its boxes sit
     // 2 px further left, OK and Cancel at the bottom.
     const int column = m_tabs->geometry().right() + 1 + kMargin;
-    int width = m_apply->width();
+    int width = kButtonWidth;
     for (const QPushButton* button : {m_apply, m_ok, m_cancel})
         width = std::max(width, TextWidth(*button));
     for (const QCheckBox* box : {m_autoConnect, m_autoReconnect})
@@ -285,6 +286,7 @@ QWidget* TSetting::buildMainTab()
     refresh->setObjectName("ComboBox6");
     refresh->addItems({"1 sec", "2 sec", "3 sec", "5 sec", "10 sec", "1 min", "NEVER"});
     refresh->setGeometry(120, 72, 80, 22);
+    GrowWidth(*refresh, refresh->sizeHint().width());
     connect(refresh, &QComboBox::activated, this, [this](int index) {
         m_edit.RefreshWeb = index;
         MarkModified();
@@ -302,17 +304,21 @@ QWidget* TSetting::buildMainTab()
     auto* disable = new QCheckBox("Disable HTTP", tab);
     disable->setObjectName("HTTPdisable");
     disable->move(8, 138);
+    disable->adjustSize();
     connect(disable, &QCheckBox::clicked, this, [this](bool ticked) { m_actions.SetServerEnabled(!ticked); });
 
-    auto radios = [this, tab](const char* name, const QString& title, const QStringList& choices, int TDati::*setting,
-                              int x) {
+    // The round buttons a line apart, 16 px at the least; the groups under "Disable HTTP".
+    const int pitch = std::max(16, tab->fontMetrics().height());
+    const int groupsTop = std::max(160, disable->geometry().bottom() + 1 + kGap);
+    auto radios = [this, tab, pitch, groupsTop](const char* name, const QString& title, const QStringList& choices,
+                                                int TDati::*setting, int x) {
         auto* group = new QGroupBox(title, tab);
         group->setObjectName(name);
-        group->setGeometry(x, 160, 130, 146);
+        group->setGeometry(x, groupsTop, 130, 18 + static_cast<int>(choices.size()) * pitch);
         auto* buttons = new QButtonGroup(group);
         for (int i = 0; i < choices.size(); ++i) {
             auto* radio = new QRadioButton(choices.at(i), group);
-            radio->setGeometry(8, 18 + i * 16, 110, 16);
+            radio->setGeometry(8, 18 + i * pitch, 110, pitch);
             buttons->addButton(radio, i);
         }
         connect(buttons, &QButtonGroup::idClicked, this, [this, setting](int index) {
@@ -336,6 +342,7 @@ QWidget* TSetting::buildMainTab()
     m_comPort->setObjectName("COMPORT");
     m_comPort->addItems(portEntries());
     m_comPort->setGeometry(90, 20, 80, 22);
+    GrowWidth(*m_comPort, m_comPort->sizeHint().width());
     m_comDevice = new QLabel(serial);
     m_comDevice->setObjectName("ComDevice");
     m_comDevice->setGeometry(176, 20, 84, 22);
@@ -360,6 +367,7 @@ QWidget* TSetting::buildMainTab()
     baud->setCurrentIndex(2);
     baud->setEnabled(false);
     baud->setGeometry(90, 46, 80, 22);
+    GrowWidth(*baud, baud->sizeHint().width());
     box("AutoSearch", "Auto search", serial, &TDati::AutoSearch)->move(8, 74);
     auto* current = new QLabel("Current 4048 settings: 2400, 1, 0 , 8", serial);
     current->setObjectName("Label26");
@@ -372,12 +380,6 @@ QWidget* TSetting::buildMainTab()
     auto* onError = box("OnErr", "Send Mail on Error", tab, &TDati::Err);
     onError->move(296, 184);
     onError->setEnabled(false);
-    // The right-hand column starts a margin past the widest of the left-hand one.
-    int leftColumn = 0;
-    for (const QWidget* widget : std::initializer_list<const QWidget*>{http, m_reqByWeb, disable})
-        leftColumn = std::max(leftColumn, widget->geometry().right() + 1);
-    for (QWidget* widget : std::initializer_list<QWidget*>{serial, errors, onError})
-        widget->move(std::max(widget->x(), leftColumn + kMargin), widget->y());
     return tab;
 }
 
@@ -429,8 +431,6 @@ QWidget* TSetting::buildMailTab()
     m_label46 = new QLabel("Test mail progress", group);
     m_label46->setObjectName("Label46");
     m_label46->setGeometry(160, 204, 380, 22);
-    GrowAround(*proxy, kMargin);
-    GrowAround(*group, kMargin);
     m_fillers.push_back([this] { applyMailRules(); });
     return tab;
 }
@@ -559,6 +559,7 @@ QWidget* TSetting::buildTimerTab()
             edit->setObjectName(name);
             edit->setDisplayFormat("HH:mm:ss");
             edit->setGeometry(x + 30, 50, 90, 22);
+            GrowWidth(*edit, edit->sizeHint().width());
             connect(edit, &QTimeEdit::timeChanged, this, [this, t, times](const QTime& time) {
                 if (m_filling)
                     return;
@@ -580,6 +581,7 @@ QWidget* TSetting::buildTimerTab()
         for (int n = 1; n <= 8; ++n)
             output->addItem("Output " + QString::number(n));
         output->setGeometry(300, 50, 100, 22);
+        GrowWidth(*output, output->sizeHint().width());
         output->setVisible(t != 0); // timer A's output list stays hidden
         connect(output, &QComboBox::activated, this, [this, t](int index) {
             m_edit.TimerInput[t] = index;
@@ -669,10 +671,10 @@ QWidget* TSetting::buildPortsTab()
         if (m_actions.ListHidDevices)
             m_actions.ListHidDevices();
     });
-    const QLabel* idsCaption = caption("Further USB ids the search tries, besides " + q(UsbIdText(kInverterUsbId)) + ":", tab, 8, 292);
+    caption("Further USB ids the search tries, besides " + q(UsbIdText(kInverterUsbId)) + ":", tab, 8, 292);
     auto* ids = text("HidIds", tab, [](TDati& d) -> std::string& { return d.HidIds; });
     ids->setPlaceholderText("e.g. 1234:abcd, 5678:ef01");
-    ids->setGeometry(std::max(300, idsCaption->geometry().right() + 1 + 6), 288, 260, 22);
+    ids->setGeometry(300, 288, 260, 22);
     // After the working copy took the edit (connected before), and after every fill.
     connect(ids, &QLineEdit::textEdited, this, [this] { showSearchedHidDevices(); });
     m_fillers.push_back([this] { showSearchedHidDevices(); });

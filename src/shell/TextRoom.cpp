@@ -1,12 +1,16 @@
 #include "shell/TextRoom.h"
 
 #include <QAbstractButton>
+#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QRegularExpression>
 #include <QStyleOptionGroupBox>
 
 #include <algorithm>
+#include <map>
+#include <vector>
 
 namespace quorvane {
 
@@ -43,6 +47,11 @@ int TitleWidth(const QGroupBox& box)
     return title.left() + title.width() + title.left();
 }
 
+double LineScale(const QWidget& widget, int formLine)
+{
+    return std::max(1.0, static_cast<double>(widget.fontMetrics().height()) / formLine);
+}
+
 void GrowWidth(QWidget& widget, int width)
 {
     if (width > widget.width())
@@ -75,6 +84,58 @@ void GrowAround(QWidget& container, int margin)
     const QRect children = ChildrenArea(container);
     container.resize(std::max(container.width(), children.right() + 1 + margin),
                      std::max(container.height(), children.bottom() + 1 + margin));
+}
+
+namespace {
+
+bool plainContainer(const QWidget& widget)
+{
+    const QMetaObject* kind = widget.metaObject();
+    return widget.layout() == nullptr
+           && (kind == &QWidget::staticMetaObject || kind == &QFrame::staticMetaObject || kind == &QGroupBox::staticMetaObject);
+}
+
+bool onSameLines(const QRect& one, const QRect& other)
+{
+    return one.top() <= other.bottom() && other.top() <= one.bottom();
+}
+
+} // namespace
+
+void MakeRoom(QWidget& container, int gap)
+{
+    const QRect before = ChildrenArea(container);
+    const QSize margins(std::max(0, container.width() - before.right() - 1), std::max(0, container.height() - before.bottom() - 1));
+    // The columns: widgets by the place they start at, left to right.
+    std::map<int, std::vector<QWidget*>> columns;
+    for (QObject* object : container.children()) {
+        auto* child = qobject_cast<QWidget*>(object);
+        if (child == nullptr || child->isWindow() || child->isHidden())
+            continue;
+        // A widget never sized takes its hint when it shows; it takes it now, to be measured.
+        if (!child->testAttribute(Qt::WA_Resized))
+            child->adjustSize();
+        if (plainContainer(*child))
+            MakeRoom(*child, gap);
+        columns[child->x()].push_back(child);
+    }
+    std::vector<const QWidget*> placed;
+    for (const auto& [left, column] : columns) {
+        int start = left;
+        for (const QWidget* widget : column)
+            for (const QWidget* earlier : placed)
+                if (onSameLines(earlier->geometry(), widget->geometry()))
+                    start = std::max(start, earlier->geometry().right() + 1 + gap);
+        for (QWidget* widget : column) {
+            widget->move(start, widget->y());
+            placed.push_back(widget);
+        }
+    }
+    if (auto* box = qobject_cast<QGroupBox*>(&container))
+        GrowWidth(*box, TitleWidth(*box));
+    const QRect after = ChildrenArea(container);
+    container.resize(std::max(container.width(), after.right() + 1 + margins.width()),
+                     std::max(container.height(), after.bottom() + 1 + margins.height()));
 }
 
 } // namespace quorvane
