@@ -9,6 +9,7 @@
 #include "InverterModel.h"
 #include "PtyInverter.h"
 #include "WaitUntil.h"
+#include "WindowOverSimulator.h"
 #include "app/CoreHost.h"
 #include "app/CoreParts.h"
 #include "core/Clock.h"
@@ -57,36 +58,10 @@ private:
     QTimer m_timer;
 };
 
-class Shell : public ::testing::Test {
+class Shell : public ::testing::Test, protected fakes::WindowOverSimulator {
 protected:
-    void SetUp() override
-    {
-        std::ofstream(settingsPath) << "[Main]\nAutoSearch=0\nMeasTime=0\n[Http]\nPort=0\n[Ports]\nCOM1=/sim/inverter\n";
-        opener.Attach("/sim/inverter", model);
-        model.SetFullSpeed(true);
-        model.SetAnswerDelay(0ms);
-        CoreApp::Options options;
-        options.SettingsPath = settingsPath;
-        options.LogBase = folder.path().toStdString();
-        options.LocaleName = "C";
-        options.MailRoutes = {{"127.0.0.1", 9}, 25};
-        host = std::make_unique<CoreHost>(options, clock, opener, person);
-        window = std::make_unique<TForm1>(*host, person);
-        bool attached = false;
-        QObject::connect(host.get(), &CoreHost::ready, window.get(), [this, &attached](CoreApp* core) {
-            window->Attach(core);
-            attached = true;
-        });
-        window->show();
-        host->Start();
-        // Attached, and the core's first picture of itself is on show.
-        ASSERT_TRUE(PumpUntil([&] { return attached && label("Panel3")->text() != "---"; }, kPatience));
-    }
-    void TearDown() override
-    {
-        window.reset();
-        host.reset();
-    }
+    // Attached, and the core's first picture of itself is on show.
+    void SetUp() override { ASSERT_TRUE(ShowAndStart()); }
     template <typename Widget = QWidget>
     Widget* find(const char* name) const
     {
@@ -100,15 +75,6 @@ protected:
                 return true;
         return false;
     }
-
-    QTemporaryDir folder;
-    std::string settingsPath = QDir(folder.path()).filePath("quorvane.INI").toStdString();
-    sim::InverterModel model;
-    SystemClock clock;
-    sim::InProcessOpener opener;
-    fakes::FakeUserNotifier person;
-    std::unique_ptr<CoreHost> host;
-    std::unique_ptr<TForm1> window;
 };
 
 } // namespace
@@ -181,10 +147,6 @@ TEST_F(Shell, TheWindowShowsLiveValuesFromTheInverter)
     EXPECT_EQ(label("Panel7")->text(), "57.50[57.45]");
     EXPECT_EQ(label("Panel22")->text(), "Line (bypass)");
     EXPECT_EQ(label("Label1")->text(), "Connected");
-    // The picture of it, for the README.
-    const QPixmap picture = window->grab();
-    EXPECT_EQ(picture.size(), window->size());
-    picture.save(QDir(QUORVANE_BUILD_DIR).filePath("main-window.png"));
 }
 
 TEST_F(Shell, TheCloseButtonAsksNothingAndKeepsTheProgram)
