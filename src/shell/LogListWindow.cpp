@@ -36,6 +36,7 @@ LogListWindow::LogListWindow(const QString& className, const QString& caption, Q
 {
     setObjectName(className);
     setWindowTitle(caption);
+    setAttribute(Qt::WA_StyledBackground, true); // a plain QWidget paints a style sheet's background only so
     resize(clientSize);
     m_nameGrid = new QTableWidget(1, columns, this);
     m_nameGrid->setObjectName("NameGrid");
