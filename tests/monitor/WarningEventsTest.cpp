@@ -2,6 +2,8 @@
 // steadied over two readings, and told as memo lines, mails, events and state.
 #include "CoreRig.h"
 
+#include "records/LogTree.h"
+
 #include <QObject>
 
 #include <algorithm>
@@ -115,6 +117,13 @@ TEST_F(WarningEvents, AConditionCountsOnceTwoReadingsAgreeAndEndsTheSameWay)
     EXPECT_TRUE(activeIds().empty());
     EXPECT_EQ(events, (std::vector<std::string>{"warning_on battery_low", "warning_off battery_low"}));
     EXPECT_TRUE(outbox.mails.empty()) << "warnings are not mailed unless the settings ask";
+
+    // The day's event log keeps both lines.
+    core->CloseSequence();
+    std::ifstream eventLog(LogTree::UsualDayLogPath(folder.path().toStdString(), DayLog::Event, clock.now().date()));
+    const std::string logged((std::istreambuf_iterator<char>(eventLog)), std::istreambuf_iterator<char>());
+    EXPECT_NE(logged.find("] Warning on: Battery low"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("] Warning off: Battery low"), std::string::npos) << logged;
 }
 
 TEST_F(WarningEvents, OneOddReadingMakesNoEvent)
