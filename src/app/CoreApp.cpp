@@ -289,12 +289,18 @@ CoreSnapshot CoreApp::Snapshot() const
 
 void CoreApp::Report(CoreEventKind kind)
 {
-    emit eventOccurred(CoreEvent{kind, m_clock.now(), {}});
+    publishEvent(CoreEvent{kind, m_clock.now(), {}});
 }
 
 void CoreApp::ReportCondition(CoreEventKind kind, const std::string& condition)
 {
-    emit eventOccurred(CoreEvent{kind, m_clock.now(), condition});
+    publishEvent(CoreEvent{kind, m_clock.now(), condition});
+}
+
+void CoreApp::publishEvent(const CoreEvent& event)
+{
+    m_dispatcher.PublishEvent(event);
+    emit eventOccurred(event);
 }
 
 CoreState CoreApp::State() const

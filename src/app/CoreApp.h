@@ -225,6 +225,8 @@ private:
     void Report(CoreEventKind kind) override;
     void ReportCondition(CoreEventKind kind, const std::string& condition) override;
 
+    // To the web's event stream and whoever listens to eventOccurred.
+    void publishEvent(const CoreEvent& event);
     void saveSettings();
     // The serial number the inverter told is kept as the MQTT device id, so that the next
     // run uses the same topics from its start.

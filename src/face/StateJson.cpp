@@ -70,6 +70,16 @@ std::string IsoTimeWithOffset(const QDateTime& time)
     return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate).toStdString();
 }
 
+std::string EventJson(const CoreEvent& event)
+{
+    QJsonObject json;
+    json["event"] = EventName(event.Kind);
+    if (!event.Condition.empty())
+        json["condition"] = QString::fromStdString(event.Condition);
+    json["time"] = QString::fromStdString(IsoTimeWithOffset(event.Time));
+    return QJsonDocument(json).toJson(QJsonDocument::Compact).toStdString();
+}
+
 std::string StateJson(const CoreState& state)
 {
     QJsonObject polls;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "face/CoreEvent.h"
 #include "face/CoreState.h"
 
 #include <string>
@@ -12,6 +13,9 @@ namespace quorvane {
 // offset (null before the first) and the poll counters. The keys are listed in
 // docs/INTEGRATIONS.md; they stay as they are once published.
 [[nodiscard]] std::string StateJson(const CoreState& state);
+// An event as JSON: {"event":"fault_on","condition":"over_temperature","time":"...+01:00"}
+// (the condition for warning and fault events only).
+[[nodiscard]] std::string EventJson(const CoreEvent& event);
 
 // `time` in ISO 8601 with its offset from UTC, e.g. "2026-06-01T12:00:05+02:00".
 [[nodiscard]] std::string IsoTimeWithOffset(const QDateTime& time);

@@ -16,13 +16,8 @@ MqttMessage StateMessage(const MqttIdentity& identity, const MqttSettings& setti
 
 MqttMessage EventMessage(const MqttIdentity& identity, const CoreEvent& event)
 {
-    QJsonObject json;
-    json["event"] = EventName(event.Kind);
-    if (!event.Condition.empty())
-        json["condition"] = QString::fromStdString(event.Condition);
-    json["time"] = QString::fromStdString(IsoTimeWithOffset(event.Time));
     return {.Topic = identity.EventTopic(),
-            .Payload = QJsonDocument(json).toJson(QJsonDocument::Compact).toStdString(),
+            .Payload = EventJson(event),
             .Qos = 1,
             .Retain = false};
 }

@@ -7,6 +7,7 @@
 #include <boost/beast/http.hpp>
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <optional>
 #include <unordered_map>
@@ -103,9 +104,11 @@ public:
     void Drain();
     // Only once the I/O threads have stopped.
     void CloseNow() { closeSocket(); }
+    // Carries server-sent events: not counted for the connection limit.
+    [[nodiscard]] bool Streaming() const { return m_streaming.load(); }
 
 private:
-    enum class Phase { Reading, Handling, Writing, Closed };
+    enum class Phase { Reading, Handling, Writing, Streaming, Closed };
 
     void readRequest();
     void onRead(beast::error_code error);
@@ -114,6 +117,10 @@ private:
     void writeError(http::status status);
     void touch() { m_idleSince = SteadyClock::now().time_since_epoch().count(); }
     void closeSocket();
+    void startStream(std::shared_ptr<EventFeed> feed);
+    // Writes what waits for this client, one write at a time.
+    void pumpStream();
+    void watchForHangUp();
 
     beast::tcp_stream m_stream;
     beast::flat_buffer m_buffer;
@@ -125,6 +132,10 @@ private:
     Phase m_phase = Phase::Reading; // on the strand
     std::atomic<SteadyClock::rep> m_idleSince{0};
     std::atomic<bool> m_evicted{false};
+    std::atomic<bool> m_streaming{false};
+    std::shared_ptr<EventFeed::Subscriber> m_subscriber; // on the strand
+    bool m_streamWriting = false;                        // on the strand
+    std::array<char, 64> m_hangUpBuffer{};               // what a streaming client sends is ignored
 };
 
 // Accepts connections on one address. At the connection limit a new connection closes the
@@ -187,7 +198,7 @@ private:
         // Taken out of the registry first: a session let go of under its lock would deadlock
         // when it unregisters itself.
         std::vector<std::shared_ptr<Session>> open = m_shared->LiveSessions();
-        std::erase_if(open, [](const auto& session) { return session->Evicted(); });
+        std::erase_if(open, [](const auto& session) { return session->Evicted() || session->Streaming(); });
         const auto limit = static_cast<size_t>(m_shared->limits.MaxConnections);
         if (open.size() < limit)
             return;
@@ -290,6 +301,7 @@ void Session::Drain()
 void Session::closeSocket()
 {
     m_phase = Phase::Closed;
+    m_subscriber.reset();
     beast::error_code ignored;
     m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
     m_stream.socket().close(ignored);
@@ -355,6 +367,10 @@ void Session::reply(HttpReply reply, bool keepAlive, bool head)
 {
     if (m_phase == Phase::Closed)
         return;
+    if (reply.Stream && !head) {
+        startStream(std::move(reply.Stream));
+        return;
+    }
     auto response = std::make_shared<http::response<http::string_body>>(static_cast<http::status>(reply.Status), 11);
     response->set(http::field::server, "Quorvane");
     response->set(http::field::content_type, reply.ContentType);
@@ -389,6 +405,73 @@ void Session::afterWrite(beast::error_code error, bool keepAlive)
         return;
     }
     closeSocket();
+}
+
+void Session::startStream(std::shared_ptr<EventFeed> feed)
+{
+    m_phase = Phase::Streaming;
+    m_streaming = true;
+    // No length: the body is the stream, until either side closes. "retry" tells the browser
+    // how soon to come back after a break.
+    auto header = std::make_shared<std::string>(
+        "HTTP/1.1 200 OK\r\nServer: Quorvane\r\nContent-Type: text/event-stream\r\nCache-Control: no-store\r\n"
+        "Connection: keep-alive\r\n\r\nretry: 2000\n\n");
+    std::weak_ptr<Session> weak = weak_from_this();
+    m_subscriber = feed->Subscribe([weak] {
+        if (auto self = weak.lock())
+            asio::post(self->m_stream.get_executor(), [self] { self->pumpStream(); });
+    });
+    m_streamWriting = true;
+    m_stream.expires_after(m_shared->limits.WriteTimeout);
+    asio::async_write(m_stream, asio::buffer(*header), [self = shared_from_this(), header](beast::error_code error, size_t) {
+        self->m_streamWriting = false;
+        if (error) {
+            self->closeSocket();
+            return;
+        }
+        self->watchForHangUp();
+        self->pumpStream();
+    });
+}
+
+void Session::pumpStream()
+{
+    if (m_phase != Phase::Streaming || m_streamWriting)
+        return;
+    if (m_shared->draining || m_subscriber->Overflowed()) {
+        closeSocket();
+        return;
+    }
+    auto text = std::make_shared<std::string>(m_subscriber->Take());
+    if (text->empty())
+        return;
+    m_streamWriting = true;
+    // A client that does not read is dropped once a write has waited this long.
+    m_stream.expires_after(m_shared->limits.WriteTimeout);
+    asio::async_write(m_stream, asio::buffer(*text), [self = shared_from_this(), text](beast::error_code error, size_t) {
+        self->m_streamWriting = false;
+        if (error) {
+            self->closeSocket();
+            return;
+        }
+        self->touch();
+        self->pumpStream();
+    });
+}
+
+void Session::watchForHangUp()
+{
+    // On the socket itself, beside the stream's timed writes: a read ends only when the client
+    // goes away (or sends something, which is read and ignored).
+    m_stream.socket().async_read_some(asio::buffer(m_hangUpBuffer), [self = shared_from_this()](beast::error_code error, size_t) {
+        if (self->m_phase != Phase::Streaming)
+            return;
+        if (error) {
+            self->closeSocket();
+            return;
+        }
+        self->watchForHangUp();
+    });
 }
 
 void Session::writeError(http::status status)

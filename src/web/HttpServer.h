@@ -1,5 +1,7 @@
 #pragma once
 
+#include "web/EventFeed.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -29,6 +31,9 @@ struct HttpReply {
     std::shared_ptr<const std::string> Page;
     std::string ContentType = "text/html";
     bool NoStore = false; // "Cache-Control: no-store": the answer is stale at once
+    // Server-sent events: the connection stays open and carries this feed's messages as they
+    // are published (the status and body above are not used).
+    std::shared_ptr<EventFeed> Stream{};
 };
 
 // The request the handler sees, from the request line's method and target (the document is
@@ -55,7 +60,10 @@ using HttpHandler = std::function<void(const HttpRequest&, HttpRespond)>;
 // are open, a new connection closes the idlest one (the one that has gone longest without a
 // request or a reply) so that it can be served, provided that one has been idle for the
 // eviction grace: a client that has just connected always gets the time to send its request.
-// Only far past the limit (connections that came within the grace) does accepting wait. Each connection has an
+// Only far past the limit (connections that came within the grace) does accepting wait.
+// Connections that carry server-sent events are not counted for that limit and never closed
+// for room; one is closed when its client stops reading (its write times out or its backlog
+// overflows) or goes away. Each connection has an
 // entry in a registry that is removed when its session ends, so nothing is left behind.
 //
 // The handler must not block: work that needs the core thread is handed over and answered

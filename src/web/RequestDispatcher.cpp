@@ -1,5 +1,7 @@
 #include "web/RequestDispatcher.h"
 
+#include "face/StateJson.h"
+
 #include "core/Clock.h"
 #include "core/LocaleFormats.h"
 #include "web/WebPages.h"
@@ -39,6 +41,17 @@ RequestDispatcher::RequestDispatcher(CoreCommands& commands, const WebPages& pag
 {
 }
 
+void RequestDispatcher::PublishState(const CoreState& state)
+{
+    m_status.Publish(state);
+    m_feed->Publish("state", m_status.Latest()->Json);
+}
+
+void RequestDispatcher::PublishEvent(const CoreEvent& event)
+{
+    m_feed->Publish("event", EventJson(event));
+}
+
 void RequestDispatcher::Handle(const HttpRequest& request, HttpRespond respond)
 {
     if (request.Method == "GET") {
@@ -52,6 +65,14 @@ void RequestDispatcher::Handle(const HttpRequest& request, HttpRespond respond)
             count(WebRequestKind::Status);
             respond(HttpReply{.Status = 200, .Body = m_status.Latest()->Json, .Page = {},
                               .ContentType = "application/json", .NoStore = true});
+        } else if (request.Document == kEventsPath) {
+            count(WebRequestKind::Events);
+            if (m_feed->SubscriberCount() >= kMaxStreams)
+                respond(HttpReply{.Status = 503, .Body = "Too many event streams.\n", .Page = {},
+                                  .ContentType = "text/plain", .NoStore = true});
+            else
+                respond(HttpReply{.Status = 200, .Body = {}, .Page = {}, .ContentType = "text/event-stream",
+                                  .NoStore = true, .Stream = m_feed});
         } else if (request.Document == HistoryApi::kPath) {
             count(WebRequestKind::History);
             respond(m_history.Answer(request.Query));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "face/CoreCommands.h"
+#include "face/CoreEvent.h"
 #include "web/HistoryApi.h"
 #include "web/HttpServer.h"
 #include "web/MetricsText.h"
@@ -54,6 +55,10 @@ public:
     // page request (no memo line, no wake-up in requested-by-web mode).
     static constexpr const char* kStatusPath = "/api/v1/status";
     static constexpr const char* kMetricsPath = "/metrics";
+    // Server-sent events: the state after each reading ("state") and the core's events
+    // ("event"), as JSON, for as long as the client stays; at most kMaxStreams clients.
+    static constexpr const char* kEventsPath = "/events";
+    static constexpr std::size_t kMaxStreams = 256;
 
     // `outputSettleTime` is the wait between switching outputs and the page that shows them;
     // only a caller that drives the core's event loop by hand (the fuzz target) shortens it.
@@ -62,7 +67,9 @@ public:
 
     void Handle(const HttpRequest& request, HttpRespond respond);
     // The state the status and metrics answers show from now on (core thread).
-    void PublishState(const CoreState& state) { m_status.Publish(state); }
+    void PublishState(const CoreState& state);
+    // An event for the clients of kEventsPath (core thread).
+    void PublishEvent(const CoreEvent& event);
     // The password the forms ask for; empty: none (the local network only).
     void SetPassword(std::string password) { m_password = std::move(password); }
     // Where the logs are, for the history answers; set before the server starts.
@@ -92,6 +99,7 @@ private:
     PendingPageRequests m_pageRequests;
     StatusBoard m_status;
     HistoryApi m_history; // its log folder is set before the server starts, then only read
+    std::shared_ptr<EventFeed> m_feed = std::make_shared<EventFeed>();
     std::array<std::atomic<std::uint64_t>, kWebRequestKinds> m_requestCounts{};
     std::atomic<int> m_formsInFlight{0};
     // Core thread only.
