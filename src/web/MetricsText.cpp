@@ -11,7 +11,7 @@ namespace {
 constexpr double kJoulesPerKilowattHour = 3.6e6;
 
 constexpr std::array<const char*, kWebRequestKinds> kWebRequestKindIds = {
-    "main_page", "timer_page", "form", "status", "metrics", "other", "history", "events"};
+    "main_page", "timer_page", "form", "status", "metrics", "other", "history", "events", "dashboard"};
 
 // The shortest text that reads back as the same number.
 template <typename Number>

@@ -9,8 +9,8 @@
 namespace quorvane {
 
 // The kinds of web request counted for monitoring.
-enum class WebRequestKind { MainPage, TimerPage, Form, Status, Metrics, Other, History, Events };
-constexpr std::size_t kWebRequestKinds = 8;
+enum class WebRequestKind { MainPage, TimerPage, Form, Status, Metrics, Other, History, Events, Dashboard };
+constexpr std::size_t kWebRequestKinds = 9;
 using WebRequestCounts = std::array<std::uint64_t, kWebRequestKinds>;
 
 // The state and the counters in Prometheus' text exposition format 0.0.4: a HELP and a TYPE

@@ -1,6 +1,7 @@
 #include "web/RequestDispatcher.h"
 
 #include "face/StateJson.h"
+#include "web/DashboardFiles.h"
 
 #include "core/Clock.h"
 #include "core/LocaleFormats.h"
@@ -65,6 +66,10 @@ void RequestDispatcher::Handle(const HttpRequest& request, HttpRespond respond)
             count(WebRequestKind::Status);
             respond(HttpReply{.Status = 200, .Body = m_status.Latest()->Json, .Page = {},
                               .ContentType = "application/json", .NoStore = true});
+        } else if (const DashboardFile* file = FindDashboardFile(request.Document)) {
+            count(WebRequestKind::Dashboard);
+            respond(HttpReply{.Status = 200, .Body = std::string(file->Content), .Page = {},
+                              .ContentType = std::string(file->ContentType), .NoStore = false});
         } else if (request.Document == kEventsPath) {
             count(WebRequestKind::Events);
             if (m_feed->SubscriberCount() >= kMaxStreams)
