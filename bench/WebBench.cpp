@@ -1,9 +1,11 @@
 // bench_web: wrk against the core's live page and against nginx serving the same bytes, 50
-// connections for 10 s each, and the polling cycle (bench_cycle) idle and under that load.
+// connections for 10 s each, and the polling cycle (bench_cycle) idle and under that load;
+// while wrk loads our page, 200 clients follow "/events" and the core publishes a state every
+// 100 ms: each client must get every one.
 //
 //   bench_web BENCH_CYCLE_PATH
 //
-// Last line: web_ratio R p99_ms P nginx_rps N our_rps Q cycle_slowdown S
+// Last line: web_ratio R p99_ms P nginx_rps N our_rps Q cycle_slowdown S sse_clients C sse_missed M
 #include "FakeUserNotifier.h"
 #include "GatedPacer.h"
 #include "app/CoreApp.h"
@@ -17,9 +19,16 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <QTimer>
+
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 
 #include <cstdio>
 #include <fstream>
@@ -80,6 +89,70 @@ void startWrk(QProcess& wrk, const QString& url)
     wrk.start("wrk", {"-t2", "-c50", "-d10s", "--latency", url});
 }
 
+// Clients of "/events" that count the state messages they receive, read on one thread.
+class StreamFollowers {
+public:
+    StreamFollowers(int port, int count) : m_counts(static_cast<size_t>(count))
+    {
+        const std::string request = "GET /events HTTP/1.1\r\nHost: localhost\r\n\r\n";
+        for (int i = 0; i < count; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(static_cast<std::uint16_t>(port));
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+                (void)::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+            m_sockets.push_back(fd);
+            m_tails.emplace_back();
+        }
+        m_reader = std::thread([this] { read(); });
+    }
+    ~StreamFollowers()
+    {
+        m_stop = true;
+        m_reader.join();
+        for (const int fd : m_sockets)
+            ::close(fd);
+    }
+    [[nodiscard]] int Received(size_t client) const { return m_counts[client].load(); }
+    [[nodiscard]] size_t Count() const { return m_sockets.size(); }
+
+private:
+    void read()
+    {
+        static const std::string marker = "event: state\n";
+        std::vector<pollfd> fds;
+        for (const int fd : m_sockets)
+            fds.push_back({fd, POLLIN, 0});
+        char buffer[65536];
+        while (!m_stop) {
+            if (::poll(fds.data(), fds.size(), 50) <= 0)
+                continue;
+            for (size_t i = 0; i < fds.size(); ++i) {
+                if ((fds[i].revents & POLLIN) == 0)
+                    continue;
+                const auto got = ::recv(fds[i].fd, buffer, sizeof buffer, 0);
+                if (got <= 0) {
+                    fds[i].fd = -1; // gone: what it missed shows in the count
+                    continue;
+                }
+                // Counted across reads: the tail of the last read may hold the start of a marker.
+                std::string text = m_tails[i] + std::string(buffer, static_cast<size_t>(got));
+                for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + 1))
+                    m_counts[i].fetch_add(1);
+                m_tails[i] = text.size() >= marker.size() ? text.substr(text.size() - marker.size() + 1) : text;
+            }
+        }
+    }
+
+    std::vector<int> m_sockets;
+    std::vector<std::string> m_tails;
+    std::vector<std::atomic<int>> m_counts;
+    std::atomic<bool> m_stop{false};
+    std::thread m_reader;
+};
+
 double cycleMedian(const QString& output)
 {
     const auto match = QRegularExpression(R"(median_ms ([0-9.]+))").match(output);
@@ -138,19 +211,50 @@ int main(int argc, char** argv)
     idleCycle.start(cycleBench, {"10"});
     const double idleMs = cycleMedian(runToEnd(idleCycle));
 
-    // Our server under load, with the polling cycle running beside it.
+    // Our server under load, with the polling cycle running beside it and clients following
+    // the event stream while the core publishes a state every 100 ms.
+    constexpr int kFollowers = 200;
+    MeasurementRecord& record = core.ForTests().Record();
+    record.AcceptReading(clock.now());
+    core.PublishSnapshot(); // the latest state, which each client gets when it subscribes
+    StreamFollowers followers(core.ForTests().WebServer().Port(), kFollowers);
+    fakes::PumpUntil([&] {
+        for (size_t client = 0; client < followers.Count(); ++client)
+            if (followers.Received(client) < 1)
+                return false;
+        return true;
+    }, std::chrono::seconds(10));
+    int published = 1;
+    QTimer publisher;
+    QObject::connect(&publisher, &QTimer::timeout, [&] {
+        record.AcceptReading(clock.now());
+        core.PublishSnapshot();
+        ++published;
+    });
+    publisher.start(100);
     QProcess loadedCycle;
     loadedCycle.start(cycleBench, {"10"});
     startWrk(wrk, ours);
     const WrkFigures ourFigures = parseWrk(runToEnd(wrk));
     const double loadedMs = cycleMedian(runToEnd(loadedCycle));
+    publisher.stop();
+    const auto missedNow = [&] {
+        long missed = 0;
+        for (size_t client = 0; client < followers.Count(); ++client)
+            missed += std::max(0, published - followers.Received(client));
+        return missed;
+    };
+    fakes::PumpUntil([&] { return missedNow() == 0; }, std::chrono::seconds(5));
+    const long missed = missedNow();
 
     const double ratio = theirs.rps > 0 ? ourFigures.rps / theirs.rps : 0;
     const double slowdown = idleMs > 0 ? loadedMs / idleMs - 1 : 0;
     std::printf("nginx: %.0f requests/s, p99 %.2f ms\n", theirs.rps, theirs.p99Ms);
     std::printf("ours:  %.0f requests/s, p99 %.2f ms\n", ourFigures.rps, ourFigures.p99Ms);
     std::printf("poll cycle: %.1f ms idle, %.1f ms under load\n", idleMs, loadedMs);
-    std::printf("web_ratio %.2f p99_ms %.2f nginx_rps %.0f our_rps %.0f cycle_slowdown %.3f\n", ratio, ourFigures.p99Ms,
-                theirs.rps, ourFigures.rps, slowdown);
+    std::printf("event stream: %d states published to %zu clients, %ld missed in all\n", published, followers.Count(),
+                missed);
+    std::printf("web_ratio %.2f p99_ms %.2f nginx_rps %.0f our_rps %.0f cycle_slowdown %.3f sse_clients %zu sse_missed %ld\n",
+                ratio, ourFigures.p99Ms, theirs.rps, ourFigures.rps, slowdown, followers.Count(), missed);
     return 0;
 }
