@@ -1,8 +1,10 @@
 #include "records/LogHistory.h"
 
+#include "core/FileText.h"
 #include "core/LocaleFormats.h"
 #include "core/NumberText.h"
 #include "records/LogList.h"
+#include "records/LogTree.h"
 
 #include <algorithm>
 
@@ -23,7 +25,6 @@ constexpr int kComputedColumns = 7;
 constexpr std::size_t kEnergySolar = 1;
 constexpr std::size_t kEnergyLine = 3;
 constexpr int kEnergyColumns = 6;
-constexpr double kLinePresentVolts = 100.0;
 
 // Calls `row` with the fields of every whole line.
 template <typename Row>
@@ -131,6 +132,19 @@ MonthHistory ReadMonthHistory(std::string_view energyLog, const LocaleFormats& f
         }
     });
     return month;
+}
+
+DayHistory ReadDayHistoryFiles(const std::string& logBase, const QDate& day, const LocaleFormats& formats,
+                               std::size_t maxPoints)
+{
+    const std::string basic = ReadFileText(LogTree::UsualDayLogPath(logBase, DayLog::Basic, day)).value_or("");
+    const std::string computed = ReadFileText(LogTree::UsualDayLogPath(logBase, DayLog::Computed, day)).value_or("");
+    return ReadDayHistory(basic, computed, formats, maxPoints);
+}
+
+MonthHistory ReadMonthHistoryFile(const std::string& logBase, const QDate& dayInMonth, const LocaleFormats& formats)
+{
+    return ReadMonthHistory(ReadFileText(LogTree::UsualEnergyLogPath(logBase, dayInMonth)).value_or(""), formats);
 }
 
 } // namespace quorvane

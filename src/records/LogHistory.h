@@ -3,6 +3,7 @@
 #include <QDate>
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,13 +19,16 @@ struct HistorySeries {
     bool operator==(const HistorySeries&) const = default;
 };
 
+// The line (the AC input) counts as present above this voltage.
+inline constexpr double kLinePresentVolts = 100.0;
+
 // A day as its basic and computed logs hold it, for charts.
 struct DayHistory {
     HistorySeries SolarPowerW;            // computed log: solar power into the battery
     HistorySeries LoadW;                  // basic log: output active power
     HistorySeries BatteryVoltageV;        // basic log
     HistorySeries BatteryCapacityPercent; // basic log
-    HistorySeries LinePresent;            // basic log: 1 while the AC input is above 100 V, else 0
+    HistorySeries LinePresent;            // basic log: 1 while the AC input is above kLinePresentVolts, else 0
 };
 
 // A month as its energy log holds it: one point per day.
@@ -47,5 +51,13 @@ struct MonthHistory {
                                         const LocaleFormats& formats, std::size_t maxPoints);
 // Reads the text of a month's energy log: the day's solar and line (active) energy.
 [[nodiscard]] MonthHistory ReadMonthHistory(std::string_view energyLog, const LocaleFormats& formats);
+
+// The same from the files where the logs under `logBase` (the folder holding "Log") keep `day`,
+// or the month of `dayInMonth`; each file is read once, a missing one reads as empty.
+// Any thread; blocks on the files, so never the core's or the window's.
+[[nodiscard]] DayHistory ReadDayHistoryFiles(const std::string& logBase, const QDate& day,
+                                             const LocaleFormats& formats, std::size_t maxPoints);
+[[nodiscard]] MonthHistory ReadMonthHistoryFile(const std::string& logBase, const QDate& dayInMonth,
+                                                const LocaleFormats& formats);
 
 } // namespace quorvane

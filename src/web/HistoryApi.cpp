@@ -1,8 +1,6 @@
 #include "web/HistoryApi.h"
 
-#include "core/FileText.h"
 #include "records/LogHistory.h"
-#include "records/LogTree.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -48,11 +46,7 @@ HttpReply HistoryApi::Answer(const std::string& query) const
         const QDate day = QDate::fromString(fields.queryItemValue("day"), "yyyy-MM-dd");
         if (!day.isValid())
             return badQuery();
-        const std::string basic =
-            ReadFileText(LogTree::UsualDayLogPath(m_logBase, DayLog::Basic, day)).value_or("");
-        const std::string computed =
-            ReadFileText(LogTree::UsualDayLogPath(m_logBase, DayLog::Computed, day)).value_or("");
-        const DayHistory history = ReadDayHistory(basic, computed, *m_formats, kMaxPoints);
+        const DayHistory history = ReadDayHistoryFiles(m_logBase, day, *m_formats, kMaxPoints);
         const QJsonObject series{{"solar_power_w", points(history.SolarPowerW)},
                                  {"load_w", points(history.LoadW)},
                                  {"battery_voltage_v", points(history.BatteryVoltageV)},
@@ -64,8 +58,7 @@ HttpReply HistoryApi::Answer(const std::string& query) const
         const QDate first = QDate::fromString(fields.queryItemValue("month") + "-01", "yyyy-MM-dd");
         if (!first.isValid())
             return badQuery();
-        const MonthHistory history =
-            ReadMonthHistory(ReadFileText(LogTree::UsualEnergyLogPath(m_logBase, first)).value_or(""), *m_formats);
+        const MonthHistory history = ReadMonthHistoryFile(m_logBase, first, *m_formats);
         const QJsonObject series{{"solar_energy_kwh", points(history.SolarKWh)},
                                  {"line_energy_kwh", points(history.LineKWh)}};
         return json(200, QJsonObject{{"month", first.toString("yyyy-MM")}, {"series", series}});
