@@ -176,6 +176,9 @@ public:
     // it: they command through CoreCommands and see what the core publishes.
     [[nodiscard]] CoreParts ForTests();
     [[nodiscard]] const std::string& SettingsPath() const { return m_options.SettingsPath; }
+    // Where the logs are and the locale their dates and times are written in, fixed at start.
+    [[nodiscard]] const std::string& LogBase() const { return m_options.LogBase; }
+    [[nodiscard]] const std::string& LocaleName() const { return m_options.LocaleName; }
     // Where the web server listens, 0 when it does not. Read it on the core thread, or once
     // the core is handed over as ready and before any command is posted.
     [[nodiscard]] int LivePagePort() const { return m_server.Active() ? m_server.Port() : 0; }

@@ -1,11 +1,14 @@
 #include "app/CoreCommandQueue.h"
 
 #include "app/CoreApp.h"
+#include "core/LocaleFormats.h"
 #include "core/ThreadHandover.h"
+#include "records/LogHistory.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThread>
+#include <QThreadPool>
 
 namespace quorvane {
 
@@ -34,6 +37,31 @@ void answer(const QPointer<QObject>& context, Value value, Done done)
                 done(value);
         },
         Qt::QueuedConnection);
+}
+
+// Reads with `read` on a worker of the global pool, once the core told where its logs are and
+// in which locale; the value reaches `done` on the main thread, where `context` lives, unless
+// `context` is gone by then. The worker keeps its own formats: the core may end before it does.
+template <typename Value>
+void readOnWorker(CoreCommandQueue& queue, QObject* context,
+                  std::function<Value(const std::string& logBase, const LocaleFormats& formats)> read,
+                  std::function<void(const Value&)> done)
+{
+    queue.Post([target = QPointer<QObject>(context), read = std::move(read), done = std::move(done)](CoreApp& core) {
+        QThreadPool::globalInstance()->start(
+            [target, read, done, logBase = core.LogBase(), localeName = core.LocaleName()] {
+                const LocaleFormats formats(localeName);
+                Value value = read(logBase, formats);
+                AnnounceHandover();
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(),
+                    [target, done, value = std::move(value)] {
+                        if (target)
+                            done(value);
+                    },
+                    Qt::QueuedConnection);
+            });
+    });
 }
 
 } // namespace
@@ -161,6 +189,28 @@ void CoreCommandQueue::FetchMemoLines(QObject* context, std::function<void(const
     Post([target = QPointer<QObject>(context), done = std::move(done)](CoreApp& core) {
         answer(target, core.MemoLines(), done);
     });
+}
+
+void CoreCommandQueue::FetchDayHistory(QDate day, std::size_t maxPoints, QObject* context,
+                                       std::function<void(const DayHistory&)> done)
+{
+    readOnWorker<DayHistory>(
+        *this, context,
+        [day, maxPoints](const std::string& logBase, const LocaleFormats& formats) {
+            return ReadDayHistoryFiles(logBase, day, formats, maxPoints);
+        },
+        std::move(done));
+}
+
+void CoreCommandQueue::FetchMonthHistory(QDate dayInMonth, QObject* context,
+                                         std::function<void(const MonthHistory&)> done)
+{
+    readOnWorker<MonthHistory>(
+        *this, context,
+        [dayInMonth](const std::string& logBase, const LocaleFormats& formats) {
+            return ReadMonthHistoryFile(logBase, dayInMonth, formats);
+        },
+        std::move(done));
 }
 
 } // namespace quorvane

@@ -42,6 +42,8 @@ public:
     void FetchSettings(QObject* context, std::function<void(const TDati&)> done) override;
     void ListHidDevices(QObject* context, std::function<void(const std::vector<HidrawDevice>&)> done) override;
     void FetchMemoLines(QObject* context, std::function<void(const std::vector<std::string>&)> done) override;
+    void FetchDayHistory(QDate day, std::size_t maxPoints, QObject* context, std::function<void(const DayHistory&)> done) override;
+    void FetchMonthHistory(QDate dayInMonth, QObject* context, std::function<void(const MonthHistory&)> done) override;
 };
 
 } // namespace quorvane

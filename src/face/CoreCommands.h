@@ -7,13 +7,18 @@
 #include "inverter/InverterQueries.h" // OutputPriority
 
 #include <array>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
+class QDate;
 class QObject;
 
 namespace quorvane {
+
+struct DayHistory;
+struct MonthHistory;
 
 // Everything a front end (the window, a program without a window, a remote client) may ask of
 // the core. A call returns at once: the command is queued to the core thread and runs there,
@@ -78,6 +83,13 @@ public:
     virtual void ListHidDevices(QObject* context, std::function<void(const std::vector<HidrawDevice>&)> done) = 0;
     // The event memo's lines, oldest first.
     virtual void FetchMemoLines(QObject* context, std::function<void(const std::vector<std::string>&)> done) = 0;
+    // A day's logs, each series thinned to about `maxPoints`, or the energy log of the month of
+    // `dayInMonth`, read back as chart series on a worker thread (neither the core's nor the
+    // asker's: both go on meanwhile). Here `context` lives on the main thread.
+    virtual void FetchDayHistory(QDate day, std::size_t maxPoints, QObject* context,
+                                 std::function<void(const DayHistory&)> done) = 0;
+    virtual void FetchMonthHistory(QDate dayInMonth, QObject* context,
+                                   std::function<void(const MonthHistory&)> done) = 0;
 };
 
 } // namespace quorvane

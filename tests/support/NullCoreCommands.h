@@ -3,6 +3,7 @@
 // A command face that does nothing: fakes derive from it and override what their test looks at.
 #include "face/CoreCommands.h"
 
+#include <QDate>
 #include <QObject>
 
 namespace quorvane::testsupport {
@@ -32,6 +33,8 @@ public:
     void FetchSettings(QObject*, std::function<void(const TDati&)>) override {}
     void ListHidDevices(QObject*, std::function<void(const std::vector<HidrawDevice>&)>) override {}
     void FetchMemoLines(QObject*, std::function<void(const std::vector<std::string>&)>) override {}
+    void FetchDayHistory(QDate, std::size_t, QObject*, std::function<void(const DayHistory&)>) override {}
+    void FetchMonthHistory(QDate, QObject*, std::function<void(const MonthHistory&)>) override {}
 
 protected:
     // Answers on `context`'s thread, after the work queued before, as the core does.
