@@ -7,7 +7,7 @@ namespace quorvane {
 bool ApplyAmethystKamri(QApplication& application)
 {
     application.setStyleSheet(R"(
-        QMainWindow, QDialog, QWidget#Client, quorvane--LogListWindow { background: #2e1f3d; color: #efe6f7; }
+        QMainWindow, QDialog, QWidget#Client, quorvane--LogListWindow, quorvane--ChartsWindow { background: #2e1f3d; color: #efe6f7; }
         QWidget { color: #efe6f7; }
         QGroupBox { border: 1px solid #7e57a6; margin-top: 8px; color: #d9c2f0; }
         QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; }
