@@ -1,6 +1,7 @@
 #include "shell/MainWindow.h"
 
 #include "shell/AboutBox.h"
+#include "shell/ChartsWindow.h"
 #include "shell/LogListWindow.h"
 #include "shell/SettingsDialog.h"
 #include "web/PageTemplates.h"
@@ -265,6 +266,8 @@ void TForm1::buildMenus()
     connect(view->addAction("Computed Variables"), &QAction::triggered, this, [=, this] { showWindow(m_computedList); });
     connect(view->addAction("Graphics"), &QAction::triggered, this,
             [this] { QMessageBox::information(this, "Quorvane", "Graphics non yet implemented."); });
+    auto* charts = new ChartsWindow(m_commands, this);
+    connect(view->addAction("Charts"), &QAction::triggered, this, [=] { showWindow(charts); });
     QMenu* help = menuBar()->addMenu("?");
     connect(help->addAction("About"), &QAction::triggered, this, [this] { m_about->setVisible(!m_about->isVisible()); });
     connect(help->addAction("Help"), &QAction::triggered, this,
@@ -296,6 +299,7 @@ void TForm1::Attach(CoreApp* core)
     // with the refills of the dialog (both are queued from the core thread).
     connect(core, &CoreApp::settingsChanged, m_settings, &TSetting::TakeSettingsChange, Qt::QueuedConnection);
     connect(core, &CoreApp::closed, this, [this] { emit closedForGood(); }, Qt::QueuedConnection);
+    connect(core, &CoreApp::stateUpdated, findChild<ChartsWindow*>(), &ChartsWindow::TakeState, Qt::QueuedConnection);
     connect(core, &CoreApp::memoLinesAppended, &m_memo, [this](qsizetype first, const QStringList& lines) {
         const bool atEnd = m_memoView->verticalScrollBar()->value() == m_memoView->verticalScrollBar()->maximum();
         m_memo.appendLines(first, lines);
