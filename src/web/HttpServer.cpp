@@ -120,6 +120,7 @@ private:
     void startStream(std::shared_ptr<EventFeed> feed);
     // Writes what waits for this client, one write at a time.
     void pumpStream();
+    void writeStream(std::shared_ptr<std::string> text);
     void watchForHangUp();
 
     beast::tcp_stream m_stream;
@@ -421,17 +422,8 @@ void Session::startStream(std::shared_ptr<EventFeed> feed)
         if (auto self = weak.lock())
             asio::post(self->m_stream.get_executor(), [self] { self->pumpStream(); });
     });
-    m_streamWriting = true;
-    m_stream.expires_after(m_shared->limits.WriteTimeout);
-    asio::async_write(m_stream, asio::buffer(*header), [self = shared_from_this(), header](beast::error_code error, size_t) {
-        self->m_streamWriting = false;
-        if (error) {
-            self->closeSocket();
-            return;
-        }
-        self->watchForHangUp();
-        self->pumpStream();
-    });
+    writeStream(std::move(header));
+    watchForHangUp();
 }
 
 void Session::pumpStream()
@@ -443,8 +435,12 @@ void Session::pumpStream()
         return;
     }
     auto text = std::make_shared<std::string>(m_subscriber->Take());
-    if (text->empty())
-        return;
+    if (!text->empty())
+        writeStream(std::move(text));
+}
+
+void Session::writeStream(std::shared_ptr<std::string> text)
+{
     m_streamWriting = true;
     // A client that does not read is dropped once a write has waited this long.
     m_stream.expires_after(m_shared->limits.WriteTimeout);

@@ -1,16 +1,11 @@
 // Opens the core's pages in headless Chromium as a person would, fills in the Timer form and
 // prints what the browser saw as one JSON line.
 //   node check_pages.js BASE_URL PASSWORD
-const { chromium } = require('playwright-core');
+const { launchChromium } = require('./launch');
 
 async function main() {
   const [base, password] = process.argv.slice(2);
-  const browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', '--no-first-run'],
-  });
+  const browser = await launchChromium();
   const result = {};
   try {
     const page = await browser.newPage();
