@@ -7,6 +7,7 @@
 #include "inverter/DeviceOpener.h"
 #include "records/LogTree.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -70,7 +71,8 @@ TEST_F(Dashboard, ShowsTheInverterLiveInChromiumAtDesktopAndPhoneWidths)
     const int port = core->ForTests().WebServer().Port();
     ASSERT_GT(port, 0);
 
-    const std::string screenshots = std::filesystem::current_path().string();
+    // Beside the test program (build/default/tests), wherever it is started from.
+    const std::string screenshots = QCoreApplication::applicationDirPath().toStdString();
     QProcess node;
     node.setWorkingDirectory(QUORVANE_BROWSER_DIR);
     QByteArray output;
