@@ -1,7 +1,8 @@
 // Every text the windows show is whole, as a user sees them: with the program's style sheet,
 // over a core connected to the simulator, in the main window, on each tab of the settings
-// dialog and in the log lists. A text is cut when it is wider (or taller) than the room its
-// widget gives it, when its widget reaches out of its parent, or when a sibling covers it.
+// dialog, in the log lists and on both tabs of the charts window. A text is cut when it is
+// wider (or taller) than the room its widget gives it, when its widget reaches out of its
+// parent, or when a sibling covers it.
 //
 // ctest runs this program once per scale, with QT_SCALE_FACTOR 1, 1.25 and 1.5 (see
 // tests/CMakeLists.txt): Qt reads the factor once, when the application starts, so one process
@@ -9,6 +10,7 @@
 #include "GatedPacer.h"
 #include "TextCuts.h"
 #include "WindowOverSimulator.h"
+#include "shell/ChartsWindow.h"
 #include "shell/LogListWindow.h"
 #include "shell/MainWindow.h"
 #include "shell/SettingsDialog.h"
@@ -116,6 +118,15 @@ TEST_P(TextsFit, EveryWindowShowsItsTextsWhole)
         list->show();
         ASSERT_TRUE(PumpUntil([&] { return list->isVisible(); }));
         expectWhole(list, "the list " + list->objectName().toStdString());
+    }
+
+    auto* charts = window->findChild<ChartsWindow*>("ChartsWindow");
+    charts->show();
+    auto* chartTabs = charts->findChild<QTabWidget*>("ChartsTabs");
+    for (int i = 0; i < chartTabs->count(); ++i) {
+        chartTabs->setCurrentIndex(i);
+        ASSERT_TRUE(PumpUntil([&] { return chartTabs->widget(i)->isVisible(); }));
+        expectWhole(charts, "the charts tab \"" + chartTabs->tabText(i).toStdString() + "\"");
     }
 }
 
