@@ -4,6 +4,7 @@
 #include "shell/ChartsWindow.h"
 #include "shell/LogListWindow.h"
 #include "shell/SettingsDialog.h"
+#include "shell/WarningStrip.h"
 #include "web/PageTemplates.h"
 
 #include <QApplication>
@@ -46,6 +47,20 @@ constexpr std::array<BasicRow, 15> kBasicRows = {{
     {"Panel9", "Label16", "Inverter Heat Sink Temp", "C", 1, 6},
     {"Panel14", "Label17", "Bus Voltage", "V", 1, 7},
 }};
+
+// The second PV input's values, beside the first input's (rows 3 to 5): panel and caption
+// names, unit. The captions are kSecondPvCaptions.
+struct SecondPvRow {
+    const char* panel;
+    const char* caption;
+    const char* unit;
+};
+constexpr std::array<SecondPvRow, 3> kSecondPvRows = {{
+    {"Pv2VoltagePanel", "Pv2VoltageCaption", "V"},
+    {"Pv2CurrentPanel", "Pv2CurrentCaption", "A"},
+    {"Pv2PowerPanel", "Pv2PowerCaption", "W"},
+}};
+constexpr int kSecondPvFirstRow = 2; // from 0: beside "PV Input Voltage"
 
 struct ComputedRow {
     const char* panel;
@@ -208,6 +223,8 @@ void TForm1::buildWindow()
     m_memoView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_memoView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     widgets.memo = m_memoView;
+    m_warnings = new WarningStrip(client);
+    widgets.warnings = m_warnings;
 
     auto* basic = new QGroupBox("Basic Information from inverter", client);
     basic->setObjectName("GroupBox7");
@@ -217,6 +234,15 @@ void TForm1::buildWindow()
         m_basicPanels[i] = panel(row.panel, basic);
         widgets.basicRows[i] = {m_basicCaptions[i], m_basicPanels[i], label(nullptr, row.unit, basic), row.column, row.row - 1};
     }
+    for (size_t i = 0; i < kSecondPvRows.size(); ++i) {
+        const SecondPvRow& row = kSecondPvRows[i];
+        m_secondPvRows[i] = {label(row.caption, QString::fromStdString(kSecondPvCaptions[i]), basic),
+                             panel(row.panel, basic), label(nullptr, row.unit, basic), 0,
+                             kSecondPvFirstRow + static_cast<int>(i)};
+        for (QLabel* part : {m_secondPvRows[i].caption, m_secondPvRows[i].panel, m_secondPvRows[i].unit})
+            part->hide(); // until a second input's values come
+    }
+    widgets.secondPvRows = m_secondPvRows;
     m_label51 = label("Label51", ".............", basic);
     widgets.basic = basic;
     widgets.outputSource = m_label51;
@@ -293,8 +319,10 @@ void TForm1::buildTray()
 void TForm1::Attach(CoreApp* core)
 {
     qRegisterMetaType<quorvane::CoreSnapshot>();
+    qRegisterMetaType<quorvane::CoreState>();
     qRegisterMetaType<quorvane::SettingsChange>();
     connect(core, &CoreApp::snapshotChanged, this, &TForm1::apply, Qt::QueuedConnection);
+    connect(core, &CoreApp::stateUpdated, this, &TForm1::ShowState, Qt::QueuedConnection);
     // Settings the core changes itself reach the dialog's working copy as values, in order
     // with the refills of the dialog (both are queued from the core thread).
     connect(core, &CoreApp::settingsChanged, m_settings, &TSetting::TakeSettingsChange, Qt::QueuedConnection);
@@ -371,11 +399,25 @@ void TForm1::apply(const CoreSnapshot& snapshot)
             m_clickNotYetTaken[i] = false;
         m_commandButtons[i]->setEnabled(snapshot.CommandButtons[i] && !m_clickNotYetTaken[i]);
     }
+    // Only a unit with a second PV input has its values; for any other the window stays as it was.
+    const bool secondPv = snapshot.Display.SecondPv.size() == m_secondPvRows.size();
+    for (size_t i = 0; i < m_secondPvRows.size(); ++i) {
+        const ValueRow& row = m_secondPvRows[i];
+        row.panel->setText(secondPv ? q(snapshot.Display.SecondPv[i]) : "---");
+        for (QLabel* part : {row.caption, row.panel, row.unit})
+            part->setVisible(secondPv);
+    }
     m_label51->setText(q(snapshot.Label51));
     m_panel3->setText(q(snapshot.Panel3));
     m_reqByWeb->setChecked(snapshot.ReqByWebBox);
     m_settings->SetMailProgress(snapshot.Label46, snapshot.BtnSendMailEnabled);
     fitTexts(); // captions from the settings, the totals' start date, status texts
+}
+
+void TForm1::ShowState(const CoreState& state)
+{
+    if (m_warnings->Show(state.Warnings))
+        fitTexts();
 }
 
 void TForm1::refillSettings(bool showDialog)

@@ -19,6 +19,7 @@ namespace quorvane {
 
 class LogListWindow;
 class TSetting;
+class WarningStrip;
 class UserNotifier;
 class TAboutBox;
 
@@ -37,6 +38,9 @@ public:
     // Ends the program without asking (session end, SIGTERM, SIGINT): the close sequence from
     // its step 3.
     void CloseWithoutAsking();
+    // What the core published of the inverter and the link, as values (stateUpdated): the
+    // warning strip shows it.
+    void ShowState(const CoreState& state);
     [[nodiscard]] const MemoModel& Memo() const { return m_memo; }
     [[nodiscard]] const QString& TrayTip() const { return m_trayTip; }
     [[nodiscard]] bool TrayAvailable() const;
@@ -89,6 +93,8 @@ private:
     QListView* m_memoView = nullptr;
     std::array<QLabel*, 15> m_basicPanels{};
     std::array<QLabel*, 15> m_basicCaptions{};
+    std::array<ValueRow, 3> m_secondPvRows{}; // shown for a unit with a second PV input
+    WarningStrip* m_warnings = nullptr;
     std::array<QLabel*, 6> m_computedPanels{};
     std::array<QLabel*, 6> m_computedCaptions{};
     std::array<QLabel*, 6> m_computedUnits{};

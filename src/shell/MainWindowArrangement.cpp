@@ -50,16 +50,17 @@ QSize MainWindowArrangement::Place()
     measure();
     const int clockHeight = std::max(v(60), m_room.clockHeight);
     const int topRowBottom = std::max(v(kTopRowBottom), v(kClockTop) + clockHeight);
-    const int bottomRowTop = topRowBottom + v(kBottomRowGap);
+    const int flowX = kEdge + m_room.left + kGap;
+    const int basicX = flowX + m_room.flow + kGap + 1;
+    // Both rows end at the same right edge: the narrower one's widest widget takes the rest.
+    // The warning strip between them is as wide, and wide enough for its widest item.
+    const int warnings = m_widgets.warnings->isHidden() ? 0 : kEdge + m_widgets.warnings->minimumSizeHint().width();
+    const int right = std::max({basicX + basicWidth(), flowX + kMemoWidth + kGap + m_room.computedBlock, warnings});
+    const int bottomRowTop = placeWarnings(topRowBottom, right);
     placeLeftColumn(bottomRowTop);
 
-    const int flowX = kEdge + m_room.left + kGap;
     placeFlow(flowX);
     m_widgets.clock->setGeometry(flowX, v(kClockTop), m_room.flow, clockHeight);
-
-    // Both rows end at the same right edge: the narrower one's widest widget takes the rest.
-    const int basicX = flowX + m_room.flow + kGap + 1;
-    const int right = std::max(basicX + basicWidth(), flowX + kMemoWidth + kGap + m_room.computedBlock);
     placeBasic({basicX, v(kEdge), right - basicX, topRowBottom - v(kEdge)});
     const int computedX = right - m_room.computedBlock;
     m_widgets.memo->setGeometry(flowX, bottomRowTop, computedX - kGap - flowX, v(kBottomRowHeight));
@@ -89,6 +90,13 @@ void MainWindowArrangement::measure()
         caption = std::max(caption, TextWidth(*row.caption));
         room.basicPanel = std::max(room.basicPanel, TextWidth(*row.panel));
         room.basicUnit = std::max(room.basicUnit, TextWidth(*row.unit) + kEdge);
+    }
+    if (showsSecondPv()) {
+        for (const ValueRow& row : w.secondPvRows) {
+            room.secondPvCaption = std::max(room.secondPvCaption, TextWidth(*row.caption));
+            room.basicPanel = std::max(room.basicPanel, TextWidth(*row.panel));
+            room.basicUnit = std::max(room.basicUnit, TextWidth(*row.unit) + kEdge);
+        }
     }
     room.outputSource = std::max(room.outputSource, TextWidth(*w.outputSource));
 
@@ -127,10 +135,33 @@ void MainWindowArrangement::placeFlow(int x)
     }
 }
 
+int MainWindowArrangement::placeWarnings(int topRowBottom, int right)
+{
+    QWidget* strip = m_widgets.warnings;
+    if (strip->isHidden())
+        return topRowBottom + v(kBottomRowGap);
+    const int top = topRowBottom + v(kGap);
+    const int width = right - kEdge;
+    const int height = strip->heightForWidth(width);
+    strip->setGeometry(kEdge, top, width, height);
+    return top + height + v(kBottomRowGap);
+}
+
+bool MainWindowArrangement::showsSecondPv() const
+{
+    return !m_widgets.secondPvRows.front().panel->isHidden();
+}
+
+int MainWindowArrangement::secondPvWidth() const
+{
+    return showsSecondPv() ? m_room.secondPvCaption + 5 + m_room.basicPanel + 5 + m_room.basicUnit : 0;
+}
+
 std::array<int, 2> MainWindowArrangement::basicColumns() const
 {
-    // Caption, 5 px, panel, 5 px, unit and its room; the second column starts there.
-    return {kEdge, kEdge + m_room.basicCaptions[0] + 5 + m_room.basicPanel + 5 + m_room.basicUnit};
+    // Caption, 5 px, panel, 5 px, unit and its room; the second PV input's column, if it
+    // shows, and the second column start there.
+    return {kEdge, kEdge + m_room.basicCaptions[0] + 5 + m_room.basicPanel + 5 + m_room.basicUnit + secondPvWidth()};
 }
 
 int MainWindowArrangement::basicWidth() const
@@ -146,15 +177,19 @@ void MainWindowArrangement::placeBasic(const QRect& area)
     const Room& room = m_room;
     const std::array<int, 2> columns = basicColumns();
     w.basic->setGeometry(area);
-    for (const ValueRow& row : w.basicRows) {
-        const auto column = static_cast<size_t>(row.column);
-        const int left = columns.at(column);
-        const int caption = room.basicCaptions.at(column);
+    const auto placeRow = [&](const ValueRow& row, int left, int caption) {
         const int top = 22 + row.row * kBasicRowPitch;
         row.caption->setGeometry(left, v(top + 3), caption, labelHeight(row.caption));
         row.panel->setGeometry(left + caption + 5, v(top), room.basicPanel, v(22));
         row.unit->move(left + caption + 5 + room.basicPanel + 5, v(top + 3));
+    };
+    for (const ValueRow& row : w.basicRows) {
+        const auto column = static_cast<size_t>(row.column);
+        placeRow(row, columns.at(column), room.basicCaptions.at(column));
     }
+    if (showsSecondPv())
+        for (const ValueRow& row : w.secondPvRows)
+            placeRow(row, columns[1] - secondPvWidth(), room.secondPvCaption);
     w.outputSource->setGeometry(columns[1] - 11, v(228), room.outputSource, labelHeight(w.outputSource));
 }
 

@@ -11,6 +11,7 @@ class QLabel;
 class QListView;
 class QPushButton;
 class QRect;
+class QWidget;
 
 namespace quorvane {
 
@@ -36,8 +37,12 @@ struct MainWindowWidgets {
     std::array<QLabel*, 4> flowPanels{};
     QLabel* clock = nullptr; // Panel3, wraps its words
     QListView* memo = nullptr; // Memo1
+    QWidget* warnings = nullptr; // the warning strip, between the two rows while it shows
     QGroupBox* basic = nullptr; // GroupBox7
     std::array<ValueRow, 15> basicRows{};
+    // A second PV input's values, in a column of their own beside the first input's while they
+    // show; their rows are the basic rows'.
+    std::array<ValueRow, 3> secondPvRows{};
     QLabel* outputSource = nullptr; // Label51
     QGroupBox* computed = nullptr; // GroupBox2
     std::array<ValueRow, 6> computedRows{};
@@ -68,6 +73,7 @@ private:
         int flow = 176; // GroupBox1 and Panel3
         int clockHeight = 0; // Panel3's wrapped lines
         std::array<int, 2> basicCaptions{150, 150}; // per column
+        int secondPvCaption = 0;
         int basicPanel = 90;
         int basicUnit = 26; // from a unit's start to the next column
         int outputSource = 272;
@@ -82,10 +88,15 @@ private:
     [[nodiscard]] int v(int formY) const;
     void placeLeftColumn(int bottomRowTop);
     void placeFlow(int x);
+    [[nodiscard]] bool showsSecondPv() const;
+    // The second PV input's column: its width, 0 while it is hidden.
+    [[nodiscard]] int secondPvWidth() const;
     [[nodiscard]] std::array<int, 2> basicColumns() const;
     // GroupBox7's width for its columns, Label51 and its title.
     [[nodiscard]] int basicWidth() const;
     void placeBasic(const QRect& area);
+    // Places the strip across the window under the top row; returns the bottom row's top.
+    int placeWarnings(int topRowBottom, int right);
     void placeComputed(int x, int top);
 
     MainWindowWidgets m_widgets;

@@ -7,6 +7,7 @@
 #include "HttpClient.h"
 #include "InProcessLine.h"
 #include "InverterModel.h"
+#include "NullCoreCommands.h"
 #include "PtyInverter.h"
 #include "WaitUntil.h"
 #include "WindowOverSimulator.h"
@@ -147,6 +148,116 @@ TEST_F(Shell, TheWindowShowsLiveValuesFromTheInverter)
     EXPECT_EQ(label("Panel7")->text(), "57.50[57.45]");
     EXPECT_EQ(label("Panel22")->text(), "Line (bypass)");
     EXPECT_EQ(label("Label1")->text(), "Connected");
+}
+
+namespace {
+
+// The window over a command face that does nothing, fed with published states by hand.
+class WindowOverNothing : public ::testing::Test {
+protected:
+    template <typename Widget = QWidget>
+    Widget* find(const char* name) const
+    {
+        return window.findChild<Widget*>(name);
+    }
+
+    testsupport::NullCoreCommands commands;
+    fakes::FakeUserNotifier person;
+    TForm1 window{commands, person};
+};
+
+} // namespace
+
+TEST_F(WindowOverNothing, TheWarningStripListsFaultsFirstInRedAndWarningsInAmberAndGoesWhenAllIsWell)
+{
+    window.show();
+    ASSERT_TRUE(PumpUntil([this] { return window.isVisible(); }));
+    const QSize allWell = window.size();
+    const QRect memo = find("Memo1")->geometry();
+    auto* strip = find("WarningStrip");
+    ASSERT_NE(strip, nullptr);
+    EXPECT_TRUE(strip->isHidden());
+
+    const WarningCondition lineFail{5, "line_fail", "Line fail", WarningSeverity::Warning};
+    const WarningCondition batteryLow{12, "battery_low", "Battery low", WarningSeverity::Warning};
+    const WarningCondition overCurrent{18, "inverter_over_current", "Inverter over current", WarningSeverity::Fault};
+    const WarningCondition busOver{2, "bus_over", "Bus over", WarningSeverity::Fault};
+    const struct {
+        const char* name;
+        std::vector<WarningCondition> reported; // in bit order, as the core publishes them
+        QStringList shown;
+    } cases[] = {
+        // The fault comes first although its bit comes last.
+        {"a fault and two warnings", {lineFail, batteryLow, overCurrent},
+         {"Fault: Inverter over current", "Warning: Line fail", "Warning: Battery low"}},
+        {"faults in bit order", {busOver, batteryLow, overCurrent},
+         {"Fault: Bus over", "Fault: Inverter over current", "Warning: Battery low"}},
+        {"a warning alone", {batteryLow}, {"Warning: Battery low"}},
+        {"all well", {}, {}},
+    };
+    for (const auto& c : cases) {
+        CoreState state;
+        state.Warnings = c.reported;
+        window.ShowState(state);
+        const QList<QLabel*> items = strip->findChildren<QLabel*>("WarningItem");
+        QStringList texts;
+        for (const QLabel* item : items) {
+            texts << item->text();
+            // Red for a fault, amber for a warning (hues in degrees, red wrapping around 0).
+            const QColor colour = item->palette().color(item->foregroundRole());
+            const int hue = colour.hue() > 180 ? colour.hue() - 360 : colour.hue();
+            const bool fault = item->text().startsWith("Fault");
+            EXPECT_GE(hue, fault ? -10 : 30) << c.name << ": " << item->text().toStdString() << " in " << colour.name().toStdString();
+            EXPECT_LE(hue, fault ? 10 : 50) << c.name << ": " << item->text().toStdString() << " in " << colour.name().toStdString();
+            EXPECT_GE(colour.saturation(), 150) << c.name << ": " << item->text().toStdString() << " in " << colour.name().toStdString();
+        }
+        EXPECT_EQ(texts, c.shown) << c.name;
+        EXPECT_EQ(strip->isHidden(), c.shown.isEmpty()) << c.name;
+        if (c.shown.isEmpty()) {
+            // No room taken: the window as it was.
+            EXPECT_EQ(window.size(), allWell) << c.name;
+            EXPECT_EQ(find("Memo1")->geometry(), memo) << c.name;
+            continue;
+        }
+        // Across the window between the value panels and the memo, which moved down for it.
+        const QRect place = strip->geometry();
+        EXPECT_GT(place.top(), find("GroupBox7")->geometry().bottom()) << c.name;
+        EXPECT_GT(find("GroupBox2")->geometry().top(), place.bottom()) << c.name;
+        EXPECT_EQ(find("Panel2")->geometry().top(), find("Memo1")->geometry().top()) << c.name;
+        EXPECT_EQ(window.height(), allWell.height() + find("Memo1")->y() - memo.y()) << c.name;
+    }
+}
+
+TEST_F(Shell, TheSecondPvInputShowsBesideTheFirstOnlyForAUnitThatHasOne)
+{
+    const char* const panels[] = {"Pv2VoltagePanel", "Pv2CurrentPanel", "Pv2PowerPanel"};
+    const char* const captions[] = {"Pv2VoltageCaption", "Pv2CurrentCaption", "Pv2PowerCaption"};
+    const QRect outputColumn = label("Label11")->geometry(); // "Output Voltage", the second column
+    find<QPushButton>("Connect1")->click();
+    ASSERT_TRUE(PumpUntil([this] { return label("Label4")->text() == "230.0"; }));
+    for (const char* name : panels)
+        EXPECT_TRUE(label(name)->isHidden()) << name;
+    EXPECT_EQ(label("Label11")->geometry(), outputColumn);
+
+    // The core asks a unit that refused once only when it is connected again.
+    find<QPushButton>("Connect1")->click();
+    ASSERT_TRUE(PumpUntil([this] { return find<QPushButton>("Connect1")->text() == "Connect"; }));
+    model.SetSecondPv("01.5 202.0 00305");
+    find<QPushButton>("Connect1")->click();
+    ASSERT_TRUE(PumpUntil([this] { return label("Pv2VoltagePanel")->isVisible(); }));
+    const char* const texts[] = {"202.0", "1.5", "305"};
+    for (size_t i = 0; i < std::size(panels); ++i) {
+        EXPECT_EQ(label(panels[i])->text(), texts[i]) << panels[i];
+        EXPECT_EQ(label(captions[i])->text().toStdString(), kSecondPvCaptions[i]) << captions[i];
+        EXPECT_TRUE(label(captions[i])->isVisible()) << captions[i];
+    }
+    // Beside "PV Input Voltage" and "PV Input Current", before the second column, which moved
+    // over for them.
+    EXPECT_EQ(label("Pv2VoltagePanel")->y(), label("Panel6")->y());
+    EXPECT_EQ(label("Pv2CurrentPanel")->y(), label("Panel25")->y());
+    EXPECT_GT(label("Pv2VoltageCaption")->x(), label("Panel6")->geometry().right());
+    EXPECT_GT(label("Label11")->x(), label("Pv2VoltagePanel")->geometry().right());
+    EXPECT_GT(label("Label11")->x(), outputColumn.x());
 }
 
 TEST_F(Shell, TheCloseButtonAsksNothingAndKeepsTheProgram)

@@ -100,8 +100,15 @@ private:
 TEST_P(TextsFit, EveryWindowShowsItsTextsWhole)
 {
     expectWhole(window, "the main window before connecting");
+    // A unit with a second PV input that reports every condition it knows, and more: the
+    // warning strip takes several lines.
+    shell->model.SetSecondPv("01.5 202.0 00305");
+    shell->model.SetWarningBits(std::string(36, '1'));
     window->findChild<QPushButton*>("Connect1")->click();
-    ASSERT_TRUE(PumpUntil([this] { return label("Label1")->text() == "Connected" && label("Panel16")->text() != "---"; }));
+    ASSERT_TRUE(PumpUntil([this] {
+        return label("Label1")->text() == "Connected" && label("Panel16")->text() != "---"
+               && label("Pv2VoltagePanel")->isVisible() && window->findChild<QWidget*>("WarningStrip")->isVisible();
+    }));
     expectWhole(window, "the main window connected");
 
     window->Settings1Click();
