@@ -138,6 +138,9 @@ TForm1::TForm1(CoreCommands& commands, UserNotifier& person, QWidget* parent)
     actions.SetReqByWebBox = [this](bool ticked) { m_commands.SetRequestedByWeb(ticked); };
     actions.SendTestMail = [this] { m_commands.SendTestMail(); };
     actions.ListHidDevices = [this] { listHidDevices(); };
+    actions.ChangeChargerSetting = [this](ChargerSetting setting, double value) {
+        m_commands.ChangeChargerSetting(setting, value);
+    };
     m_settings = new TSetting(std::move(actions), person, this);
     fitTexts();
     // Centred.
@@ -416,6 +419,7 @@ void TForm1::apply(const CoreSnapshot& snapshot)
 
 void TForm1::ShowState(const CoreState& state)
 {
+    m_settings->ShowInverterState(state);
     if (m_warnings->Show(state.Warnings))
         fitTexts();
 }

@@ -39,7 +39,7 @@ public:
     // its step 3.
     void CloseWithoutAsking();
     // What the core published of the inverter and the link, as values (stateUpdated): the
-    // warning strip shows it.
+    // warning strip and the settings dialog's "Inverter" tab show it.
     void ShowState(const CoreState& state);
     [[nodiscard]] const MemoModel& Memo() const { return m_memo; }
     [[nodiscard]] const QString& TrayTip() const { return m_trayTip; }

@@ -3,6 +3,7 @@
 #include "config/Editcheck.h"
 #include "core/UserNotifier.h"
 #include "inverter/PortMap.h"
+#include "shell/InverterTab.h"
 #include "shell/TextRoom.h"
 
 #include <QButtonGroup>
@@ -130,6 +131,7 @@ TSetting::TSetting(Actions actions, UserNotifier& person, QWidget* parent)
     m_tabs->addTab(buildBlackListTab(), "BlackList");
     m_tabs->addTab(buildPortsTab(), "Ports");
     m_tabs->addTab(buildMqttTab(), "MQTT");
+    m_tabs->addTab(buildInverterTab(), "Inverter");
     for (int i = 0; i < m_tabs->count(); ++i)
         if (m_tabs->widget(i)->layout() == nullptr)
             MakeRoom(*m_tabs->widget(i), kGap);
@@ -769,6 +771,32 @@ void TSetting::applyMqttRules()
         widget->setEnabled(mqtt.Tls);
     for (QWidget* widget : m_mqttDiscoveryWidgets)
         widget->setEnabled(mqtt.Discovery);
+}
+
+QWidget* TSetting::buildInverterTab()
+{
+    m_inverter = new InverterTab([this](ChargerSetting setting, double value) {
+        if (m_actions.ChangeChargerSetting)
+            m_actions.ChangeChargerSetting(setting, value);
+    });
+    // What is mailed of the warnings and faults is a setting like any other: OK and Apply.
+    auto* mail = new QGroupBox("Warnings and faults the inverter reports", m_inverter);
+    mail->setObjectName("InverterMail");
+    auto* boxes = new QHBoxLayout(mail);
+    const auto inverterFlag = [](bool InverterSettings::*field) {
+        return [field](TDati& d) -> bool& { return d.Inverter.*field; };
+    };
+    boxes->addWidget(box("InverterMailFaults", "Mail faults", mail, inverterFlag(&InverterSettings::MailFaults)));
+    boxes->addWidget(box("InverterMailWarnings", "Mail warnings", mail, inverterFlag(&InverterSettings::MailWarnings)));
+    boxes->addStretch();
+    m_inverter->AddBelow(mail);
+    return m_inverter;
+}
+
+void TSetting::ShowInverterState(const CoreState& state)
+{
+    if (m_inverter->ShowState(state))
+        fitTexts(); // the values and the steps offered take their room
 }
 
 void TSetting::ShowHidDevices(std::vector<HidrawDevice> devices)

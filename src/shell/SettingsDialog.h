@@ -2,6 +2,8 @@
 
 #include "config/Settings.h"
 #include "config/SettingsChange.h"
+#include "face/CoreState.h"
+#include "inverter/ChargerSettings.h"
 #include "inverter/HidrawDirectory.h"
 
 #include <QDialog>
@@ -21,6 +23,7 @@ class QTimeEdit;
 
 namespace quorvane {
 
+class InverterTab;
 class UserNotifier;
 
 // The settings dialog: a tool window where the user edits EditDati, this dialog's working copy
@@ -38,6 +41,7 @@ public:
         std::function<void(bool)> SetReqByWebBox;      // the main window's box
         std::function<void()> SendTestMail;           // "Send Test Email"
         std::function<void()> ListHidDevices;         // "Refresh" on Ports: ShowHidDevices follows
+        std::function<void(ChargerSetting, double)> ChangeChargerSetting; // "Set" on Inverter
     };
 
     TSetting(Actions actions, UserNotifier& person, QWidget* parent = nullptr);
@@ -53,6 +57,9 @@ public:
     void SetMailProgress(const std::string& label46, bool buttonEnabled);
     // The raw HID devices present, as the core listed them, for the Ports tab.
     void ShowHidDevices(std::vector<HidrawDevice> devices);
+    // The inverter's settings and the link's state, as the core published them, for the
+    // Inverter tab.
+    void ShowInverterState(const CoreState& state);
 
     [[nodiscard]] const TDati& EditDati() const { return m_edit; }
     [[nodiscard]] bool Modified() const;
@@ -78,6 +85,7 @@ private:
     QWidget* buildBlackListTab();
     QWidget* buildPortsTab();
     QWidget* buildMqttTab();
+    QWidget* buildInverterTab();
     // What a whole-number field edits: how it shows the setting, how an accepted entry is
     // stored, the smallest entry accepted and the value an empty field stands for.
     struct IntegerSetting {
@@ -134,6 +142,7 @@ private:
     QWidget* m_mqttCommands = nullptr;
     std::vector<QWidget*> m_mqttTlsWidgets;
     std::vector<QWidget*> m_mqttDiscoveryWidgets;
+    InverterTab* m_inverter = nullptr;
 };
 
 } // namespace quorvane

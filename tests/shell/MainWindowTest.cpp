@@ -347,6 +347,7 @@ TEST(ShellEndToEnd, TheProgramServesLiveValuesAndWritesItsLogsWhenStopped)
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -530,8 +531,49 @@ TEST_F(SettingsDialogTest, EveryTabAsAPicture)
         dialog().grab().save(QDir(QUORVANE_BUILD_DIR).filePath(QString("settings-tab-%1.png").arg(i)));
     }
     EXPECT_EQ(names, (QStringList{"Main", "Mail", "Basic Info Log", "Computed info Log", "Energy/Event Log ", "Timer",
-                                  "BlackList", "Ports", "MQTT"}));
+                                  "BlackList", "Ports", "MQTT", "Inverter"}));
     EXPECT_GE(dialog().width(), 694);
     EXPECT_GE(dialog().height(), 354);
     EXPECT_EQ(dialog().windowTitle(), "Settings");
+}
+
+TEST_F(SettingsDialogTest, TheInverterTabShowsTheConnectedInvertersSettingsAndSetsThem)
+{
+    open();
+    auto* bulk = control<QDoubleSpinBox>("InverterBulkVoltage");
+    auto* setBulk = control<QPushButton>("InverterSetBulkVoltage");
+    EXPECT_FALSE(bulk->isEnabled());
+    EXPECT_FALSE(setBulk->isEnabled());
+    EXPECT_FALSE(control("InverterConnectNote")->isHidden());
+
+    find<QPushButton>("Connect1")->click();
+    ASSERT_TRUE(PumpUntil([&] { return setBulk->isEnabled(); }));
+    EXPECT_TRUE(control("InverterConnectNote")->isHidden());
+    // The simulator's settings, as its rated information gives them.
+    const struct {
+        const char* label;
+        const char* text;
+    } inForce[] = {
+        {"InverterChargerPriorityInForce", "Only solar"}, {"InverterMaxChargingCurrentInForce", "60 A"},
+        {"InverterMaxUtilityChargingCurrentInForce", "2 A"}, {"InverterRechargeVoltageInForce", "46.0 V"},
+        {"InverterRedischargeVoltageInForce", "54.0 V"}, {"InverterCutOffVoltageInForce", "42.0 V"},
+        {"InverterBulkVoltageInForce", "56.4 V"}, {"InverterFloatVoltageInForce", "54.0 V"},
+        {"InverterBatteryTypeInForce", "User"},
+    };
+    for (const auto& shown : inForce)
+        EXPECT_EQ(control<QLabel>(shown.label)->text(), shown.text) << shown.label;
+    EXPECT_EQ(control<QComboBox>("InverterMaxChargingCurrent")->count(), 12); // 10 to 120 A
+
+    // The core asks the person (the fake answers yes), sends it and reads it back.
+    bulk->setValue(57.0);
+    setBulk->click();
+    QString outcome;
+    ASSERT_TRUE(PumpUntil([&] {
+        for (const QString& line : window->Memo().Lines())
+            if (line.contains("Inverter setting Bulk charging voltage 56.4 V -> 57.0 V"))
+                outcome = line;
+        return !outcome.isEmpty();
+    }));
+    EXPECT_TRUE(outcome.contains("): done.")) << outcome.toStdString();
+    EXPECT_TRUE(PumpUntil([this] { return control<QLabel>("InverterBulkVoltageInForce")->text() == "57.0 V"; }));
 }

@@ -100,6 +100,16 @@ private:
 TEST_P(TextsFit, EveryWindowShowsItsTextsWhole)
 {
     expectWhole(window, "the main window before connecting");
+    {
+        // The Inverter tab says it waits for a connection.
+        window->Settings1Click();
+        TSetting& dialog = window->Settings();
+        auto* tabs = dialog.findChild<QTabWidget*>("PageControl1");
+        tabs->setCurrentWidget(dialog.findChild<QWidget*>("InverterTab"));
+        ASSERT_TRUE(PumpUntil([&] { return dialog.findChild<QWidget*>("InverterConnectNote")->isVisible(); }));
+        expectWhole(&dialog, "the settings tab \"Inverter\" before connecting");
+        window->Settings1Click(); // hides it
+    }
     // A unit with a second PV input that reports every condition it knows, and more: the
     // warning strip takes several lines.
     shell->model.SetSecondPv("01.5 202.0 00305");
