@@ -43,7 +43,7 @@ protected:
         std::string basic;
         std::string computed;
         for (int minute = 6 * 60; minute < clock.now().time().hour() * 60 + clock.now().time().minute(); minute += 10) {
-            char time[16];
+            char time[32];
             std::snprintf(time, sizeof time, "%02d:%02d:00", minute / 60, minute % 60);
             basic += std::string(time) + ",230.0,50.0,103.8,14,52.10[52.0],90,12,0,49.9,230.0,400,350,8,40,460\r\n";
             computed += std::string(time) + ",1.000," + std::to_string(400 + minute % 300) + ".000,0,0,100,50\r\n";
