@@ -155,16 +155,16 @@ ChartsWindow::ChartsWindow(CoreCommands& commands, QWidget* parent)
     m_dayText->setObjectName("ChartsDate");
     m_monthText = new QLabel(this);
     m_monthText->setObjectName("ChartsMonth");
-    auto* dayView = new QChartView(this);
-    dayView->setObjectName("ChartsDayChart");
+    // Each view is made with its chart: a view made without one makes a chart of its own,
+    // which setChart would release to nobody.
     auto* dayChart = darkChart();
     buildDayChart(dayChart);
-    dayView->setChart(dayChart);
-    auto* monthView = new QChartView(this);
-    monthView->setObjectName("ChartsMonthChart");
+    auto* dayView = new QChartView(dayChart, this);
+    dayView->setObjectName("ChartsDayChart");
     auto* monthChart = darkChart();
     buildMonthChart(monthChart);
-    monthView->setChart(monthChart);
+    auto* monthView = new QChartView(monthChart, this);
+    monthView->setObjectName("ChartsMonthChart");
 
     auto* previousDay = arrow("ChartsPreviousDay", "<", this);
     auto* nextDay = arrow("ChartsNextDay", ">", this);
