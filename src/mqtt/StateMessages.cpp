@@ -3,8 +3,6 @@
 #include "face/StateIds.h"
 #include "face/StateJson.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QString>
 
 namespace quorvane {

@@ -22,20 +22,20 @@ bool EventFeed::Subscriber::Overflowed() const
 
 void EventFeed::Subscriber::push(const std::string& message)
 {
-    bool wasEmpty = false;
+    bool wake = false; // the client has nothing waiting to be woken for, or must now be cut off
     {
         const std::lock_guard lock(m_mutex);
         if (m_overflowed)
             return;
+        wake = m_waiting.empty() || m_waiting.size() >= kBacklog;
         if (m_waiting.size() >= kBacklog) {
             m_overflowed = true;
             m_waiting.clear();
         } else {
-            wasEmpty = m_waiting.empty();
             m_waiting.push_back(message);
         }
     }
-    if (wasEmpty || Overflowed())
+    if (wake)
         m_wake();
 }
 

@@ -3,7 +3,7 @@
 // (prints "READY <width>") and waits for the page to show it without a reload, then asks for it
 // back ("RESET <width>"). Saves a screenshot per width and prints the result as one JSON line.
 //   node check_dashboard.js BASE_URL SCREENSHOT_DIR
-const { launchChromium } = require('./launch');
+const { runWithChromium } = require('./launch');
 
 const WIDTHS = [1280, 360];
 // Generous, so a loaded machine does not fail the test; the time it took is reported.
@@ -49,20 +49,10 @@ async function checkWidth(browser, base, folder, width) {
   return seen;
 }
 
-async function main() {
+runWithChromium(async (browser) => {
   const [base, folder] = process.argv.slice(2);
-  const browser = await launchChromium();
   const result = {};
-  try {
-    for (const width of WIDTHS)
-      result[width] = await checkWidth(browser, base, folder, width);
-  } finally {
-    await browser.close();
-  }
-  console.log(JSON.stringify(result));
-}
-
-main().catch((error) => {
-  console.error(error);
-  process.exit(1);
+  for (const width of WIDTHS)
+    result[width] = await checkWidth(browser, base, folder, width);
+  return result;
 });
